@@ -1,0 +1,43 @@
+#pragma once
+// The settings record: the three-slot location history and the unit.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/text.h"
+
+inline constexpr int kHistorySlots = 3;
+
+struct Settings {
+  TextBuffer urls[kHistorySlots];
+  TextBuffer cities[kHistorySlots];
+  bool metric;  // true: Celsius
+};
+
+// The one record of the program, zero-filled at start.
+extern Settings settings;
+
+inline constexpr std::string_view kSettingsSection = "General";
+inline constexpr std::string_view kSettingsFolderName = "\\Setup";
+inline constexpr std::string_view kSettingsFileTail = "\\Setup\\Setup.ini";
+
+// The settings file's path: everything from the executable path's last
+// backslash replaced by "\Setup\Setup.ini". No backslash gives no path.
+// The result is as long as it needs to be; nothing is cut.
+std::optional<std::string> settingsPathFor(std::string_view executablePath);
+
+// The "Metric" value selects Celsius exactly when it begins with a lower-case t.
+bool metricFromValue(std::string_view value);
+std::string_view metricValue(bool metric);
+
+// The key names of a slot, "URL0".."URL2" and "City0".."City2".
+std::string urlKey(int slot);
+std::string cityKey(int slot);
+
+// Reads the settings file into `settings`; a missing file or key leaves empty
+// texts and Fahrenheit.
+void loadSettings();
+// Writes the seven keys of `record` in their order, creating the Setup folder
+// first when it is missing.
+void saveSettings(const Settings& record);
