@@ -1,0 +1,5 @@
+#include "app/app_win.h"
+
+HINSTANCE appInstance = nullptr;
+HWND mainWindow = nullptr;
+HMENU trayMenu = nullptr;
