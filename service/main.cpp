@@ -1,0 +1,134 @@
+// skyvane-service: the sample weather service on loopback. The pages come
+// from the service library; this file reads the options and runs the server.
+
+#include <httplib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "service/pages.h"
+#include "service/places.h"
+#include "service/serve.h"
+#include "service/weather_model.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: skyvane-service [--listen HOST:PORT] [--data FILE] [--now YYYY-MM-DDTHH:MM:SSZ]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "  --listen    address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
+    "  --data      places file (default: data/places.tsv beside the program or in the sources)\n"
+    "  --now       a fixed clock instead of the system's\n"
+    "  --delay-ms  wait this long before every answer\n"
+    "  --fault     fault prefixes applied to every request, e.g. /status/500 or /slow/2000/cut\n";
+
+struct Options {
+  std::string host = "127.0.0.1";
+  int port = 8642;
+  std::string dataFile;
+  std::optional<UnixTime> now;
+  Faults faults;
+};
+
+std::string defaultDataFile() {
+  std::error_code error;
+  auto beside =
+      std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" / "places.tsv";
+  if (!error && std::filesystem::exists(beside)) return beside.string();
+  return SKYVANE_SERVICE_DATA;
+}
+
+bool parsePort(const std::string& text, int& port) {
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || value < 0 || value > 65535) return false;
+  port = int(value);
+  return true;
+}
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i];
+    if (name == "--help" || name == "-h") return std::nullopt;
+    if (i + 1 >= argc) {
+      std::cerr << "missing value for " << name << "\n";
+      return std::nullopt;
+    }
+    std::string value = argv[++i];
+    if (name == "--listen") {
+      auto colon = value.rfind(':');
+      options.host = value.substr(0, colon);
+      if (colon == std::string::npos || !parsePort(value.substr(colon + 1), options.port)) {
+        std::cerr << "bad --listen " << value << "\n";
+        return std::nullopt;
+      }
+    } else if (name == "--data") {
+      options.dataFile = value;
+    } else if (name == "--now") {
+      options.now = parseUtc(value);
+      if (!options.now) {
+        std::cerr << "bad --now " << value << "\n";
+        return std::nullopt;
+      }
+    } else if (name == "--delay-ms") {
+      int ms = 0;
+      if (!parsePort(value, ms)) return std::nullopt;
+      options.faults.delayMs = ms;
+    } else if (name == "--fault") {
+      if (takeFaults(value, options.faults) != "/") {
+        std::cerr << "bad --fault " << value << "\n";
+        return std::nullopt;
+      }
+    } else {
+      std::cerr << "unknown option " << name << "\n";
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+UnixTime systemNow() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  auto options = parseOptions(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  std::string dataFile = options->dataFile.empty() ? defaultDataFile() : options->dataFile;
+  PlaceData data = loadPlaces(dataFile);
+  if (!data.error.empty()) {
+    std::cerr << "skyvane-service: " << data.error << "\n";
+    return 1;
+  }
+
+  httplib::Server server;
+  std::optional<UnixTime> fixedNow = options->now;
+  installService(server, {&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
+                          options->faults, &std::cout});
+
+  int port = options->port;
+  if (port == 0) {
+    port = server.bind_to_any_port(options->host);
+    if (port < 0) port = 0;
+  } else if (!server.bind_to_port(options->host, port)) {
+    port = 0;
+  }
+  if (port == 0) {
+    std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
+              << "\n";
+    return 1;
+  }
+  std::cout << "skyvane-service: " << data.places.size() << " places from " << dataFile
+            << ", listening on http://" << options->host << ':' << port << std::endl;
+  return server.listen_after_bind() ? 0 : 1;
+}

@@ -1,0 +1,314 @@
+#include "service/pages.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+// What the program reads, by byte matching, from these pages:
+//
+// Report page: `currentWeather"` + one byte + the name up to '<'; later
+// `currentTemperature"` + one byte + the value up to '&'; and "Feels Like:<"
+// + 33 bytes + the value up to '&'. Every report page also opens with
+// "Reports and Weather For" + 6 bytes + the name, which a search takes as a
+// direct hit.
+//
+// Results page, by query shape (see matchQuery):
+// - empty, or matching no place: the not-found page, one "Unknown location".
+// - a postal code, a whole name or a city name of exactly one place ("78701",
+//   "Austin, TX", "Oslo"): that place's report page, a direct hit. The
+//   program then fetches "/" + the query with '_' for spaces ("/Austin,_TX"),
+//   which answers the same report page.
+// - several matches, some of them top places and some not ("TX", "San",
+//   "Paris", "London"): "Top locations &mdash;" with first-kind links to the
+//   top places, then "More locations &mdash;" with the rest, main places as
+//   first-kind and minor ones as second-kind links. Without the "extended"
+//   option the program lists the first-kind links of both sections; with it,
+//   those after the second header of both kinds.
+// - otherwise ("Portland", "Springfield", "Canada", a single partial match):
+//   one "Matching locations &mdash;" section, first-kind links for top and
+//   main places, second-kind for minor ones. When all are minor
+//   ("Springfield") the program finds no first-kind link and falls back to
+//   the second kind, ticking "extended".
+//
+// First-kind link: `<a class="resolveLinkSpecial" href="` puts the link 26
+// bytes after the marker; second kind: `<a class="resolveLink" href="` puts it
+// 19 bytes after `resolveLink"`. Both end the link at '"', pass over '>' and
+// take the text up to '<'.
+//
+// Nothing else in a page may hold a marker: the echoed query is escaped so
+// that it cannot (see echo).
+
+namespace {
+
+const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
+const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
+
+std::string document(std::string_view title, std::string_view body) {
+  std::string page;
+  page.reserve(body.size() + 1024);
+  page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n";
+  page += "<meta charset=\"windows-1252\">\n";
+  page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  page += "<title>";
+  page += title;
+  page += "</title>\n";
+  page +=
+      "<style>\n"
+      "body { font-family: sans-serif; margin: 0; color: #222; }\n"
+      "nav, main, footer { padding: 0.5em 1.5em; }\n"
+      "nav { background: #24527a; color: #fff; }\n"
+      "nav a { color: #fff; }\n"
+      ".now { font-size: 1.4em; }\n"
+      "footer { color: #777; font-size: 0.8em; }\n"
+      "</style>\n</head>\n<body>\n";
+  page +=
+      "<nav class=\"top\">\n"
+      "<a href=\"/\">Home</a> |\n"
+      "<form action=\"/\" method=\"get\" style=\"display:inline\">\n"
+      "<input name=\"location\" placeholder=\"City, ST or ZIP\"> <button>Search</button>\n"
+      "</form>\n</nav>\n<main>\n";
+  page += body;
+  page +=
+      "</main>\n<footer>\n"
+      "<p>Sample weather service. Data for demonstration only.</p>\n"
+      "</footer>\n</body>\n</html>\n";
+  return page;
+}
+
+// Escapes the query for echoing, and spaces too: every marker that could end
+// a scan before the results holds a space or an '&', so an echoed query can
+// never pose as one. Control bytes become '?'; long queries are shortened.
+std::string echo(std::string_view query) {
+  std::string text;
+  std::size_t limit = 200;
+  for (unsigned char c : query.substr(0, limit)) {
+    if (c == ' ')
+      text += "&#32;";
+    else if (c < 0x20 || c == 0x7f)
+      text += '?';
+    else
+      text += escapeHtml(std::string_view(reinterpret_cast<const char*>(&c), 1));
+  }
+  if (query.size() > limit) text += "&hellip;";
+  return text;
+}
+
+void addLink(std::string& page, const char* kind, const Place& place) {
+  page += "<li>";
+  page += kind;
+  page += "/report/" + place.slug + "\">" + place.name + "</a></li>\n";
+}
+
+std::string errorPage(int status) {
+  std::string code = std::to_string(status);
+  return document("Error " + code, "<h1>Error " + code +
+                                       "</h1>\n<p>The service could not answer this "
+                                       "request. Please try again later.</p>\n");
+}
+
+std::string quietPage() {
+  return document("Maintenance",
+                  "<h1>Maintenance</h1>\n<p>The weather desk is resting. Please come back "
+                  "in a few minutes.</p>\n");
+}
+
+std::string homePage(const std::vector<Place>& places) {
+  std::string body = "<h1>Sample weather service</h1>\n<p>" + std::to_string(places.size()) +
+                     " places. Search by city, &ldquo;City, ST&rdquo; or US ZIP code.</p>\n<ul>\n";
+  for (const Place& place : places)
+    body += "<li><a href=\"/report/" + place.slug + "\">" + place.name + "</a></li>\n";
+  body += "</ul>\n";
+  return document("Sample weather service", body);
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// The number of one path segment, after `path` has lost its prefix.
+std::optional<int> segmentNumber(std::string_view& path) {
+  std::size_t end = path.find('/', 1);
+  std::string_view digits =
+      path.substr(1, end == std::string_view::npos ? path.size() - 1 : end - 1);
+  int value = 0;
+  auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error != std::errc() || last != digits.data() + digits.size() || digits.empty())
+    return std::nullopt;
+  path.remove_prefix(1 + digits.size());
+  return value;
+}
+
+// A path prefix is whole only when a '/' or the end follows it.
+bool takeWord(std::string_view& path, std::string_view word) {
+  if (!startsWith(path, word)) return false;
+  if (path.size() > word.size() && path[word.size()] != '/') return false;
+  path.remove_prefix(word.size());
+  return true;
+}
+
+// The value of "location=": the program escapes nothing, so an '&' or '#' in
+// the query arrives raw and the value runs to the end of the target.
+std::optional<std::string_view> locationParameter(std::string_view query) {
+  for (std::size_t at = 0; at < query.size();) {
+    if (startsWith(query.substr(at), "location=")) return query.substr(at + 9);
+    at = query.find('&', at);
+    if (at == std::string_view::npos) break;
+    ++at;
+  }
+  return std::nullopt;
+}
+
+Answer page(int status, std::string body) { return {status, std::move(body), 0, false}; }
+
+Answer route(const std::vector<Place>& places, std::string_view path, std::string_view query,
+             UnixTime now) {
+  if (path == "/" || path.empty()) {
+    auto location = locationParameter(query);
+    if (!location) return page(200, homePage(places));
+    std::string text = decodeQuery(*location);
+    QueryMatch match = matchQuery(places, text);
+    if (match.exact) return page(200, reportPage(*match.exact, weatherAt(*match.exact, now), now));
+    if (match.matches.empty()) return page(200, notFoundPage(text));
+    return page(200, resultsPage(text, match.matches));
+  }
+  if (startsWith(path, "/report/")) {
+    const Place* place = findBySlug(places, path.substr(8));
+    if (place) return page(200, reportPage(*place, weatherAt(*place, now), now));
+    return page(404, notFoundPage(decodeQuery(path.substr(8))));
+  }
+  // A direct hit's link: "/" + the query with '_' for spaces.
+  std::string text = decodeQuery(path.substr(1));
+  QueryMatch match = matchQuery(places, text);
+  if (match.exact) return page(200, reportPage(*match.exact, weatherAt(*match.exact, now), now));
+  return page(404, notFoundPage(text));
+}
+
+}  // namespace
+
+std::string escapeHtml(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&#39;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string reportPage(const Place& place, const Weather& weather, UnixTime now) {
+  double hour = solarHour(place.longitude, now);
+  int minutes = int(hour * 60) % (24 * 60);
+  char solar[8];
+  std::snprintf(solar, sizeof solar, "%02d:%02d", minutes / 60, minutes % 60);
+  std::string body;
+  body += "<section class=\"report\">\n";
+  body += "<p class=\"lead\">Reports and Weather For: <em>" + place.name + "</em></p>\n";
+  body += "<h1 id=\"currentWeather\">" + place.name + "</h1>\n";
+  body +=
+      "<p class=\"updated\">Updated " + formatUtc(now) + " (local solar time " + solar + ")</p>\n";
+  body += "<div class=\"now\">\n";
+  body +=
+      "<span id=\"currentTemperature\">" + std::to_string(weather.temperatureF) + "&deg;F</span>\n";
+  body += "<dl class=\"details\">\n";
+  body += "<dt>Feels Like:</dt><dd class=\"value feels-like\">" +
+          std::to_string(weather.feelsLikeF) + "&deg;F</dd>\n";
+  body += "<dt>Wind:</dt><dd class=\"value\">" + std::to_string(weather.windMph) + " mph</dd>\n";
+  body += "<dt>Humidity:</dt><dd class=\"value\">" + std::to_string(weather.humidityPercent) +
+          "%</dd>\n";
+  body += "</dl>\n</div>\n</section>\n";
+  return document(place.name + " &mdash; Current Conditions", body);
+}
+
+std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches) {
+  bool anyTop = false, allTop = true;
+  for (const Place* place : matches) {
+    anyTop = anyTop || place->rank == Rank::Top;
+    allTop = allTop && place->rank == Rank::Top;
+  }
+  std::string body = "<h1>Search results for &ldquo;" + echo(query) + "&rdquo;</h1>\n";
+  body += "<p>" + std::to_string(matches.size()) + (matches.size() == 1 ? " place" : " places") +
+          " found.</p>\n<section class=\"results\">\n";
+  bool split = anyTop && !allTop;
+  if (split) {
+    body += "<h2>Top locations &mdash; most searched</h2>\n<ul>\n";
+    for (const Place* place : matches)
+      if (place->rank == Rank::Top) addLink(body, kFirstKind, *place);
+    body += "</ul>\n<h2>More locations &mdash; all other matches</h2>\n<ul>\n";
+  } else {
+    body += "<h2>Matching locations &mdash; by name</h2>\n<ul>\n";
+  }
+  for (const Place* place : matches) {
+    if (split && place->rank == Rank::Top) continue;
+    addLink(body, place->rank == Rank::Minor ? kSecondKind : kFirstKind, *place);
+  }
+  body += "</ul>\n</section>\n";
+  return document("Search results for " + echo(query), body);
+}
+
+std::string notFoundPage(std::string_view query) {
+  return document("No match for " + echo(query),
+                  "<h1>Unknown location</h1>\n<p>No place matches &ldquo;" + echo(query) +
+                      "&rdquo;. Try a city name, &ldquo;City, ST&rdquo; or a US ZIP "
+                      "code.</p>\n");
+}
+
+std::string_view takeFaults(std::string_view path, Faults& faults) {
+  for (;;) {
+    std::string_view rest = path;
+    if (takeWord(rest, "/slow")) {
+      auto ms = segmentNumber(rest);
+      if (!ms || *ms > 120000) return path;
+      faults.delayMs += *ms;
+    } else if (takeWord(rest, "/status")) {
+      auto code = segmentNumber(rest);
+      if (!code || *code < 200 || *code > 599) return path;
+      faults.status = *code;
+    } else if (takeWord(rest, "/empty")) {
+      faults.empty = true;
+    } else if (takeWord(rest, "/nomarkers")) {
+      faults.noMarkers = true;
+    } else if (takeWord(rest, "/cut")) {
+      faults.cut = true;
+    } else {
+      return path;
+    }
+    path = rest.empty() ? std::string_view("/") : rest;
+  }
+}
+
+Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
+                     const Faults& defaults) {
+  std::size_t mark = target.find('?');
+  std::string_view path = target.substr(0, mark);
+  std::string_view query = mark == std::string_view::npos ? "" : target.substr(mark + 1);
+  Faults faults = defaults;
+  path = takeFaults(path, faults);
+
+  Answer answer = route(places, path, query, now);
+  if (faults.status) {
+    answer.status = faults.status;
+    if (faults.status >= 400) answer.body = errorPage(faults.status);
+  }
+  if (faults.noMarkers) answer.body = quietPage();
+  if (faults.empty) answer.body.clear();
+  answer.delayMs = faults.delayMs;
+  answer.cut = faults.cut;
+  return answer;
+}

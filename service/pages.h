@@ -1,0 +1,43 @@
+#pragma once
+// The sample service's pages and the routing of a request to one of them.
+// Pure functions of the data, the request target and the clock; the HTTP
+// server only carries out the answer.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "service/places.h"
+#include "service/weather_model.h"
+
+// Misbehaviour on demand, for tests of how the program copes. Each can come
+// from a path prefix (see takeFaults) or from a server option.
+struct Faults {
+  int delayMs = 0;         // wait this long before answering
+  int status = 0;          // answer with this status instead (0: the page's own)
+  bool empty = false;      // an empty body
+  bool noMarkers = false;  // a whole page that holds none of the markers
+  bool cut = false;        // send half the body, then drop the connection
+};
+
+// Takes the fault prefixes "/slow/<ms>", "/status/<code>", "/empty",
+// "/nomarkers" and "/cut" off the front of `path`, in any number and order,
+// adding them to `faults`; returns the rest, which starts with '/'.
+std::string_view takeFaults(std::string_view path, Faults& faults);
+
+struct Answer {
+  int status = 200;
+  std::string body;
+  int delayMs = 0;
+  bool cut = false;
+};
+
+// Answers a GET of `target` (path and query as sent, not yet decoded).
+Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
+                     const Faults& defaults = {});
+
+std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
+std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches);
+std::string notFoundPage(std::string_view query);
+
+std::string escapeHtml(std::string_view text);
