@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "search/search_results.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -66,6 +67,80 @@ void BM_scanWeatherPage(benchmark::State& state) {
 }
 BENCHMARK(BM_scanWeatherPage);
 
+// A results page of 1 MiB: a results header near the top, then one block per
+// place (a first-kind link, a description and a small conditions table), with
+// a second-kind link to a nearby place after every fourth block. The realistic
+// page has some fifty places with an hourly forecast table after each, the
+// bulk of the page; the dense one has nothing but places, about twelve hundred.
+const std::string& resultsPage(bool dense) {
+  auto build = [](bool dense) {
+    std::string head =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"windows-1252\">"
+        "<title>Search: springfield &mdash; Sample Weather Service</title><link "
+        "rel=\"stylesheet\" href=\"/static/site.css\"></head>\n<body>\n<nav class=\"top\"><a "
+        "href=\"/\">Home</a> | <a href=\"/about\">About</a></nav>\n<main>\n<h2>Matching "
+        "locations &mdash; many found</h2>\n<ul class=\"results\">\n";
+    std::string block =
+        "<li class=\"result\"><a class=\"resolveLinkSpecial\" href=\"/weather/us/il/"
+        "springfield\">Springfield, IL</a>\n<p class=\"region\">Sangamon County, Illinois, "
+        "United States. The state capital, on the Sangamon River in the central part of the "
+        "state, with a humid continental climate: hot summers, cold and snowy winters.</p>\n"
+        "<table class=\"now\"><tr><th>Sky</th><th>Temperature</th><th>Wind</th><th>Humidity"
+        "</th></tr>\n<tr><td class=\"sky\">Overcast, rain later in the evening</td><td "
+        "class=\"temp\">49&deg;F</td><td class=\"wind\">SW 14 mph</td><td "
+        "class=\"humidity\">78%</td></tr></table>\n<p class=\"coords\">39.80&deg;N 89.64&deg;W"
+        " &middot; elevation 558 ft &middot; local time 14:00 CST</p></li>\n";
+    std::string nearby =
+        "<li class=\"nearby\">Nearby: <a class=\"resolveLink\" href=\"/weather/us/il/chatham"
+        "\">Chatham, IL</a></li>\n";
+    std::string hour =
+        "<tr class=\"hour\"><td class=\"time\">14:00</td><td class=\"sky\">Partly cloudy "
+        "with a light breeze from the west</td><td class=\"temp\">54&deg;F</td><td "
+        "class=\"wind\">W 9 mph</td><td class=\"humidity\">61%</td></tr>\n";
+    std::string forecast = "<table class=\"forecast\">\n";
+    for (int i = 0; i < 100; ++i) forecast += hour;
+    forecast += "</table>\n";
+    std::string tail =
+        "</ul>\n</main>\n<footer><p>&copy; 2026 Sample Weather Service.</p></footer>\n</body>\n"
+        "</html>\n";
+    std::string place = dense ? block : block + forecast;
+    std::string page = head;
+    for (int i = 0; page.size() + place.size() + nearby.size() + tail.size() <= kPageSize; ++i) {
+      page += place;
+      if (i % 4 == 3) page += nearby;
+    }
+    page.append(kPageSize - page.size() - tail.size(), ' ');
+    page += tail;
+    return page;
+  };
+  static const std::string realistic = build(false), denseOne = build(true);
+  return dense ? denseOne : realistic;
+}
+
+void BM_memchr_results(benchmark::State& state) {
+  const std::string& page = resultsPage(state.range(0) != 0);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::memchr(page.data(), '\x01', page.size()));
+  }
+  setBytes(state, page.size());
+}
+BENCHMARK(BM_memchr_results)->ArgName("dense")->Arg(0)->Arg(1);
+
+void BM_scanSearchResults(benchmark::State& state) {
+  const bool dense = state.range(0) != 0, extended = state.range(1) != 0;
+  const std::string& page = resultsPage(dense);
+  std::size_t entries = 0;
+  for (auto _ : state) {
+    SearchScan scan = scanSearchResults(page, extended, "Springfield");
+    entries = scan.entries.size();
+    benchmark::DoNotOptimize(scan);
+  }
+  if (entries < (dense ? 1000u : 40u)) state.SkipWithError("wrong scan");
+  state.counters["entries"] = static_cast<double>(entries);
+  setBytes(state, page.size());
+}
+BENCHMARK(BM_scanSearchResults)->ArgNames({"dense", "extended"})->ArgsProduct({{0, 1}, {0, 1}});
+
 // Keeps each run's throughput so that main can print the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -95,6 +170,12 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   printRatio(reporter, "BM_scanWeatherPage", "BM_memchr_report");
+  for (const char* page : {"dense:0", "dense:1"}) {
+    for (const char* extended : {"extended:0", "extended:1"}) {
+      printRatio(reporter, std::string("BM_scanSearchResults/") + page + "/" + extended,
+                 std::string("BM_memchr_results/") + page);
+    }
+  }
   benchmark::Shutdown();
   return 0;
 }

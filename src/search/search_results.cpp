@@ -30,7 +30,7 @@ constexpr Marker kUnknown{"Unknown location", 2};
 // apart, so a scan for both kinds is one search.
 constexpr Marker kFirstKind{"resolveLinkSpecial", 10};
 constexpr Marker kSecondKind{"resolveLink\"", 10};
-constexpr Marker kEitherKind{"resolveLink", 5};
+constexpr Marker kEitherKind{"resolveLink", 6};
 constexpr std::size_t kFirstKindLinkOffset = 26;
 constexpr std::size_t kSecondKindLinkOffset = 19;
 
@@ -42,9 +42,13 @@ std::size_t findByte(std::string_view page, std::size_t from, char byte) {
   return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - page.data()) : kNotFound;
 }
 
-// The bytes [begin, end) of the page, at most 255 of them.
+// The bytes [begin, end) of the page, at most 255 of them. Copied whole and
+// then cut: a copy whose length the compiler knows to be small is inlined as a
+// slow string move.
 std::string capped(std::string_view page, std::size_t begin, std::size_t end) {
-  return std::string(page.substr(begin, std::min<std::size_t>(end - begin, 255)));
+  std::string text(page.substr(begin, end - begin));
+  if (text.size() > 255) text.resize(255);
+  return text;
 }
 
 // One entry from a link's first byte: the link up to the next double quote,
