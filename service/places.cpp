@@ -67,11 +67,13 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
   place.rank = *rank;
   if (fields[2] != "-") {
     for (auto code : split(fields[2], ',')) {
-      if (code.empty() || matchKey(code) != code) {
+      // Stored as its match key, so that any case matches.
+      std::string key = matchKey(code);
+      if (key.empty() || key.size() != code.size() || key.find(' ') != std::string::npos) {
         error = "bad postal code";
         return std::nullopt;
       }
-      place.postalCodes.emplace_back(code);
+      place.postalCodes.push_back(key);
     }
   }
   double* numbers[15] = {&place.latitude, &place.longitude, &place.dailySwingF};
