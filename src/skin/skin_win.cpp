@@ -1,0 +1,107 @@
+#include "skin/skin_win.h"
+
+#include "app/app_win.h"
+#include "common/text.h"
+#include "settings/settings.h"
+#include "weather/weather_page.h"
+
+SkinSet skinSet = {};
+
+namespace {
+
+PAINTSTRUCT paintRecord;
+
+HBITMAP loadBitmap(const char* path) {
+  return static_cast<HBITMAP>(LoadImageA(appInstance, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+}
+
+HBITMAP loadNumbered(const char* pattern, int number) {
+  char path[256];
+  wsprintfA(path, pattern, number);
+  return loadBitmap(path);
+}
+
+// An empty handle fails the query and leaves the record, and so the size, zero.
+SkinSize measure(HBITMAP bitmap) {
+  BITMAP record = {};
+  GetObjectA(bitmap, sizeof record, &record);
+  return SkinSize{record.bmWidth, record.bmHeight};
+}
+
+}  // namespace
+
+void prepareSkin(HWND window) {
+  HDC windowSurface = GetDC(window);
+  skinSet.memorySurface = CreateCompatibleDC(windowSurface);
+  skinSet.initialBitmap = GetCurrentObject(skinSet.memorySurface, OBJ_BITMAP);
+  loadSkin();
+  ReleaseDC(window, windowSurface);
+  MoveWindow(window, 0, 0, skinSet.sizes.background.width, skinSet.sizes.background.height, TRUE);
+}
+
+void loadSkin() {
+  skinSet.background = loadBitmap("Skins\\MainWindow.bmp");
+  skinSet.sizes.background = measure(skinSet.background);
+  for (int n = 0; n < 10; ++n) {
+    skinSet.largeDigits[n] = loadNumbered("Skins\\Numbers\\%d.bmp", n);
+    skinSet.smallDigits[n] = loadNumbered("Skins\\Small Numbers\\%d.bmp", n);
+  }
+  skinSet.sizes.largeDigit = measure(skinSet.largeDigits[0]);
+  skinSet.sizes.smallDigit = measure(skinSet.smallDigits[0]);
+  for (int n = 0; n < 2; ++n) skinSet.unitGlyphs[n] = loadNumbered("Skins\\Metric\\%d.bmp", n);
+  skinSet.sizes.unitGlyph = measure(skinSet.unitGlyphs[0]);
+  skinSet.minus = loadBitmap("Skins\\Minus\\Minus.bmp");
+  skinSet.sizes.minus = measure(skinSet.minus);
+  skinSet.smallMinus = loadBitmap("Skins\\Minus\\SmallMinus.bmp");
+  skinSet.sizes.smallMinus = measure(skinSet.smallMinus);
+}
+
+void freeSkin() {
+  if (skinSet.memorySurface && skinSet.initialBitmap) {
+    SelectObject(skinSet.memorySurface, skinSet.initialBitmap);
+  }
+  DeleteObject(skinSet.background);
+  for (HBITMAP digit : skinSet.smallDigits) DeleteObject(digit);
+  for (HBITMAP digit : skinSet.largeDigits) DeleteObject(digit);
+  for (HBITMAP glyph : skinSet.unitGlyphs) DeleteObject(glyph);
+  DeleteObject(skinSet.minus);
+  DeleteObject(skinSet.smallMinus);
+  DeleteDC(skinSet.memorySurface);
+}
+
+HBITMAP skinBitmap(SkinBitmap which) {
+  if (which == kBackground) return skinSet.background;
+  if (which >= kLargeDigit0 && which < kLargeDigit0 + 10) {
+    return skinSet.largeDigits[which - kLargeDigit0];
+  }
+  if (which >= kSmallDigit0 && which < kSmallDigit0 + 10) {
+    return skinSet.smallDigits[which - kSmallDigit0];
+  }
+  if (which == kFahrenheitGlyph) return skinSet.unitGlyphs[0];
+  if (which == kCelsiusGlyph) return skinSet.unitGlyphs[1];
+  if (which == kMinus) return skinSet.minus;
+  if (which == kSmallMinus) return skinSet.smallMinus;
+  return nullptr;
+}
+
+int drawDisplay(HDC target) {
+  DisplayLayout layout =
+      layoutDisplay(textOf(conditions.temperatureText), textOf(conditions.feelsLikeText),
+                    settings.metric, skinSet.sizes);
+  int copies = 0;
+  for (const Blit& blit : layout) {
+    HBITMAP bitmap = skinBitmap(blit.bitmap);
+    if (!bitmap) continue;
+    // The last picture copied stays selected until freeSkin.
+    SelectObject(skinSet.memorySurface, bitmap);
+    BitBlt(target, blit.x, blit.y, blit.width, blit.height, skinSet.memorySurface, 0, 0, SRCCOPY);
+    ++copies;
+  }
+  return copies;
+}
+
+void paintDisplay(HWND window) {
+  HDC target = BeginPaint(window, &paintRecord);
+  drawDisplay(target);
+  EndPaint(window, &paintRecord);
+}
