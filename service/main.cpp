@@ -40,50 +40,37 @@ std::string defaultDataFile() {
   return SKYVANE_SERVICE_DATA;
 }
 
-bool parsePort(const std::string& text, int& port) {
+bool parseNumber(const std::string& text, long max, int& number) {
   char* end = nullptr;
   long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || value < 0 || value > 65535) return false;
-  port = int(value);
+  if (text.empty() || *end || value < 0 || value > max) return false;
+  number = int(value);
   return true;
 }
 
 std::optional<Options> parseOptions(int argc, char** argv) {
   Options options;
-  for (int i = 1; i < argc; ++i) {
-    std::string name = argv[i];
-    if (name == "--help" || name == "-h") return std::nullopt;
-    if (i + 1 >= argc) {
-      std::cerr << "missing value for " << name << "\n";
-      return std::nullopt;
-    }
-    std::string value = argv[++i];
-    if (name == "--listen") {
+  for (int i = 1; i < argc; i += 2) {
+    std::string name = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
+    bool ok = i + 1 < argc;
+    if (!ok) {
+    } else if (name == "--listen") {
       auto colon = value.rfind(':');
       options.host = value.substr(0, colon);
-      if (colon == std::string::npos || !parsePort(value.substr(colon + 1), options.port)) {
-        std::cerr << "bad --listen " << value << "\n";
-        return std::nullopt;
-      }
+      ok = colon != std::string::npos && parseNumber(value.substr(colon + 1), 65535, options.port);
     } else if (name == "--data") {
       options.dataFile = value;
     } else if (name == "--now") {
-      options.now = parseUtc(value);
-      if (!options.now) {
-        std::cerr << "bad --now " << value << "\n";
-        return std::nullopt;
-      }
+      ok = (options.now = parseUtc(value)).has_value();
     } else if (name == "--delay-ms") {
-      int ms = 0;
-      if (!parsePort(value, ms)) return std::nullopt;
-      options.faults.delayMs = ms;
+      ok = parseNumber(value, 120000, options.faults.delayMs);
     } else if (name == "--fault") {
-      if (takeFaults(value, options.faults) != "/") {
-        std::cerr << "bad --fault " << value << "\n";
-        return std::nullopt;
-      }
+      ok = takeFaults(value, options.faults) == "/";
     } else {
-      std::cerr << "unknown option " << name << "\n";
+      ok = false;
+    }
+    if (!ok) {
+      std::cerr << "skyvane-service: bad option " << name << " " << value << "\n";
       return std::nullopt;
     }
   }
