@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "search/search_query.h"
+#include "search/search_results.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -241,6 +243,59 @@ TEST(Pages, FaultsOnDemand) {
          {"currentWeather\"", "currentTemperature\"", "Feels Like:<", "locations &mdash;",
           "resolveLink", "Reports and Weather For", "Unknown location"})
       EXPECT_EQ(count(page, marker), 0u) << target << " " << marker;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The program's own results scanner reads what the service meant, and every
+// link it takes answers the report page of the place it names.
+TEST(Pages, ProgramScannerReadsTheResults) {
+  struct Case {
+    const char* query;
+    bool extended;
+    ScanOutcome outcome;
+    std::vector<std::string> names;
+    unsigned notFound = 0;
+    bool extendedAfter = false;
+  } cases[] = {
+      {"TX",
+       false,
+       ScanOutcome::Listed,
+       {"Houston, TX", "Austin, TX", "Dallas, TX", "San Antonio, TX"}},
+      {"TX",
+       true,
+       ScanOutcome::Listed,
+       {"Austin, TX", "Dallas, TX", "San Antonio, TX", "El Paso, TX", "Paris, TX"},
+       0,
+       true},
+      {"Portland", false, ScanOutcome::Listed, {"Portland, OR"}},
+      {"Springfield",
+       false,
+       ScanOutcome::Listed,
+       {"Springfield, MA", "Springfield, MO", "Springfield, IL"},
+       0,
+       true},
+      {"New York", false, ScanOutcome::DirectHit, {"New York, NY"}},
+      {"St. Louis, MO", false, ScanOutcome::DirectHit, {"St. Louis, MO"}},
+      {"Nowhere", false, ScanOutcome::Nothing, {}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.query) + (c.extended ? " extended" : ""));
+    NormalisedQuery forms = normaliseQuery(c.query);
+    std::string request = searchRequestUrl("", forms);
+    SearchScan scan = scanSearchResults(get(request).body, c.extended, forms.underscoreForm);
+    EXPECT_EQ(scan.outcome, c.outcome);
+    EXPECT_EQ(scan.notFoundCount, c.notFound);
+    EXPECT_EQ(scan.extendedAfter, c.extendedAfter);
+    std::vector<std::string> names;
+    for (const SearchEntry& entry : scan.entries) {
+      names.push_back(entry.displayText);
+      EXPECT_EQ(scannedName(get(entry.link).body), entry.displayText) << entry.link;
+    }
+    EXPECT_EQ(names, c.names);
   }
 }
 
