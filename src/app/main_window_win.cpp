@@ -1,0 +1,156 @@
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "app/app_win.h"
+#include "app/slide_win.h"
+#include "resource.h"
+#include "search/search_dialog_win.h"
+#include "settings/history.h"
+#include "settings/settings.h"
+#include "skin/skin_win.h"
+#include "weather/refresh_win.h"
+
+namespace {
+
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_COMMAND) {
+    WORD command = LOWORD(wParam);
+    if (command == IDCANCEL || command == IDC_ABOUT_OK) EndDialog(dialog, command);
+  }
+  // FALSE for WM_INITDIALOG too: the dialog sets no default focus.
+  return FALSE;
+}
+
+void initMainWindow(HWND window) {
+  loadSettings();
+  prepareSkin(window);
+  addTrayIcon(window);
+  HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_POPUP));
+  trayMenu = GetSubMenu(menu, 0);
+  SetMenuDefaultItem(trayMenu, IDM_SEARCH, FALSE);
+  insertRecentItems();
+  refreshWeather(window, false);
+  slideState.currentY = GetSystemMetrics(SM_CYSCREEN);
+  slideState.opacity = kSlideStartOpacity;
+}
+
+[[noreturn]] void exitProgram(HWND window) {
+  KillTimer(window, TIMER_REFRESH);
+  freeSkin();
+  removeTrayIcon();
+  DestroyWindow(window);
+  std::exit(0);
+}
+
+void chooseUnit(HWND window, bool metric) {
+  CheckMenuItem(trayMenu, IDM_FAHRENHEIT, MF_BYCOMMAND | (metric ? MF_UNCHECKED : MF_CHECKED));
+  CheckMenuItem(trayMenu, IDM_CELSIUS, MF_BYCOMMAND | (metric ? MF_CHECKED : MF_UNCHECKED));
+  settings.metric = metric;
+  saveSettings(settings);
+  refreshWeather(window, true);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
+}
+
+void onCommand(HWND window, WORD command) {
+  switch (command) {
+    case IDM_SEARCH:
+      openSearchDialog(window);
+      break;
+    case IDM_EXIT:
+      exitProgram(window);
+    case IDM_FAHRENHEIT:
+      chooseUnit(window, false);
+      break;
+    case IDM_CELSIUS:
+      chooseUnit(window, true);
+      break;
+    case IDM_ABOUT:
+      DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, aboutDialogProc, 0);
+      break;
+    case IDM_RECENT_BASE + 1:
+    case IDM_RECENT_BASE + 2:
+      chooseRecentLocation(command - IDM_RECENT_BASE);
+      break;
+    default:  // the current location's own item among them
+      break;
+  }
+}
+
+void onTrayNotify(HWND window, WPARAM iconId, LPARAM event) {
+  if (iconId != TRAY_ICON_ID) return;
+  switch (event) {
+    case WM_LBUTTONUP:
+      onWindowClick(window);
+      break;
+    case WM_RBUTTONUP: {
+      POINT cursor;
+      GetCursorPos(&cursor);
+      SetForegroundWindow(window);
+      TrackPopupMenu(trayMenu, 0, cursor.x, cursor.y, 0, window, nullptr);
+      // Without a message after the menu, a second right click may find the
+      // menu unable to close when the user clicks elsewhere.
+      PostMessageA(window, WM_NULL, 0, 0);
+      break;
+    }
+    case NIN_BALLOONUSERCLICK:
+      openSearchDialog(window);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+bool registerMainWindowClass(HINSTANCE instance) {
+  WNDCLASSA windowClass{};
+  windowClass.style = 0;
+  windowClass.lpfnWndProc = mainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1);
+  windowClass.lpszClassName = kMainWindowClass;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+HWND createMainWindow(HINSTANCE instance) {
+  return CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kMainWindowClass, kMainWindowClass,
+                         WS_POPUP | WS_VISIBLE | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300,
+                         nullptr, nullptr, instance, nullptr);
+}
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      initMainWindow(window);
+      return 0;
+    case WM_PAINT:
+      paintDisplay(window);
+      return 0;
+    case WM_CLOSE:
+      exitProgram(window);
+    case WM_COMMAND:
+      onCommand(window, LOWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == TIMER_SLIDE) onSlideTimer(window);
+      if (wParam == TIMER_REFRESH) refreshWeather(window, false);
+      return 0;
+    case WM_LBUTTONDOWN:
+      onWindowClick(window);
+      return 0;
+    case WM_TRAYNOTIFY:
+      onTrayNotify(window, wParam, lParam);
+      return 0;
+    case WM_SLIDE_IN_REQUEST:
+      onSlideInRequest(window);
+      return 0;
+    case WM_COMMIT_DOWNLOADED:
+      onCommitDownloaded(window, lParam);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}

@@ -1,0 +1,217 @@
+#include "search/search_dialog_win.h"
+
+#include <optional>
+#include <string>
+
+#include "app/app_win.h"
+#include "app/slide_win.h"
+#include "resource.h"
+#include "search/search_query.h"
+#include "search/search_results.h"
+#include "search/service_url.h"
+#include "settings/history.h"
+#include "settings/settings.h"
+#include "weather/fetch.h"
+#include "weather/refresh_win.h"
+
+HWND searchDialog = nullptr;
+
+namespace {
+
+// Messages from a search worker to the dialog that started it.
+constexpr UINT WM_SEARCH_STARTED = WM_APP + 10;
+constexpr UINT WM_SEARCH_SCANNED = WM_APP + 11;
+
+struct ScanResult {
+  SearchScan scan;
+  bool extended;
+};
+
+// What a commit's worker downloads, and what it hands back to the main window.
+struct Commit {
+  HWND dialog;
+  HWND mainWindow;
+  std::string reportUrl;
+  std::string history[kHistorySlots];
+  std::optional<std::string> page;
+};
+
+HWND control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+void enableControls(HWND dialog, std::initializer_list<int> ids, bool enabled) {
+  for (int id : ids) EnableWindow(control(dialog, id), enabled ? TRUE : FALSE);
+}
+
+// The results list owns a heap copy of each entry's link.
+void emptyResults(HWND dialog) {
+  HWND results = control(dialog, IDC_RESULTS);
+  LRESULT count = SendMessageA(results, CB_GETCOUNT, 0, 0);
+  for (LRESULT index = 0; index < count; ++index) {
+    delete reinterpret_cast<std::string*>(SendMessageA(results, CB_GETITEMDATA, index, 0));
+  }
+  SendMessageA(results, CB_RESETCONTENT, 0, 0);
+}
+
+void showNotFound(HWND dialog) {
+  MessageBoxA(dialog, "Search returned 0 results.", "Not found!", MB_ICONWARNING);
+  enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, true);
+}
+
+void applySearchScan(HWND dialog, const SearchScan& scan, bool extended) {
+  for (unsigned i = 0; i < scan.notFoundCount; ++i) showNotFound(dialog);
+  if (scan.extendedAfter && !extended) {
+    SendMessageA(control(dialog, IDC_EXTENDED), BM_SETCHECK, BST_CHECKED, 0);
+  }
+  HWND results = control(dialog, IDC_RESULTS);
+  for (const SearchEntry& entry : scan.entries) {
+    LRESULT index =
+        SendMessageA(results, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.displayText.c_str()));
+    if (index < 0) continue;
+    SendMessageA(results, CB_SETITEMDATA, index,
+                 reinterpret_cast<LPARAM>(new std::string(entry.link)));
+  }
+  if (scan.outcome == ScanOutcome::Nothing) return;
+  // OK only with something to commit: an empty list leaves it disabled.
+  enableControls(dialog, {IDC_OK}, !scan.entries.empty());
+  enableControls(dialog, {IDC_RESULTS, IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, true);
+  SendMessageA(results, CB_SETCURSEL, 0, 0);
+}
+
+// Starts a worker thread; the program never waits for one, so its handle is
+// released at once.
+void startWorker(LPTHREAD_START_ROUTINE routine, void* job) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, job, 0, nullptr);
+  if (thread) CloseHandle(thread);
+}
+
+// Bound to the dialog that started it: it addresses that dialog alone, and
+// drops its result when the dialog has ended.
+DWORD WINAPI searchWorker(void* parameter) {
+  HWND dialog = static_cast<HWND>(parameter);
+  char query[kTextSize] = "";
+  if (GetDlgItemTextA(dialog, IDC_QUERY, query, sizeof query) == 0) return 0;
+  SendMessageA(dialog, WM_SEARCH_STARTED, 0, 0);
+  NormalisedQuery forms = normaliseQuery(query);
+  std::optional<std::string> page = downloadPage(searchRequestUrl(kServiceBaseUrl, forms), {});
+  if (!page) return 0;
+  bool extended = SendMessageA(control(dialog, IDC_EXTENDED), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  auto* result = new ScanResult{scanSearchResults(*page, extended, forms.underscoreForm), extended};
+  if (!PostMessageA(dialog, WM_SEARCH_SCANNED, 0, reinterpret_cast<LPARAM>(result))) delete result;
+  return 0;
+}
+
+DWORD WINAPI commitWorker(void* parameter) {
+  auto* commit = static_cast<Commit*>(parameter);
+  commit->page = downloadPage(commit->reportUrl, commit->history);
+  if (!PostMessageA(commit->mainWindow, WM_COMMIT_DOWNLOADED, 0,
+                    reinterpret_cast<LPARAM>(commit))) {
+    delete commit;
+  }
+  return 0;
+}
+
+void onSearch(HWND dialog) {
+  // Enter reaches the default button even while it is disabled; a search
+  // already running must not get a second worker.
+  if (!IsWindowEnabled(control(dialog, IDC_SEARCH))) return;
+  enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, false);
+  startWorker(searchWorker, dialog);
+}
+
+// The history changes on this thread, before the worker downloads the new
+// location's page, so nothing that the user chose is lost if the download
+// is slow.
+void onOk(HWND dialog) {
+  HWND results = control(dialog, IDC_RESULTS);
+  LRESULT index = SendMessageA(results, CB_GETCURSEL, 0, 0);
+  if (index == CB_ERR) return;
+  auto* link = reinterpret_cast<std::string*>(SendMessageA(results, CB_GETITEMDATA, index, 0));
+  char name[kTextSize] = "";
+  if (!link || SendMessageA(results, CB_GETLBTEXTLEN, index, 0) >= LRESULT{kTextSize}) return;
+  SendMessageA(results, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(name));
+  enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH, IDC_RESULTS, IDC_OK, IDC_CANCEL},
+                 false);
+
+  auto* commit = new Commit{dialog, mainWindow, std::string(kServiceBaseUrl) + *link, {}, {}};
+  removeRecentItems();
+  pushLocation(settings, commit->reportUrl, name);
+  insertRecentItems();
+  saveSettings(settings);
+  for (int slot = 0; slot < kHistorySlots; ++slot) {
+    commit->history[slot] = std::string(textOf(settings.urls[slot]));
+  }
+  // The stored link may have been cut to fit its slot; download what is kept.
+  commit->reportUrl = commit->history[0];
+  startWorker(commitWorker, commit);
+}
+
+void endSearchDialog(HWND dialog) { EndDialog(dialog, 0); }
+
+void onDestroy(HWND dialog) {
+  emptyResults(dialog);
+  // A scan posted just before the end is released here, not shown.
+  MSG pending;
+  while (PeekMessageA(&pending, dialog, WM_SEARCH_SCANNED, WM_SEARCH_SCANNED, PM_REMOVE)) {
+    delete reinterpret_cast<ScanResult*>(pending.lParam);
+  }
+  if (searchDialog == dialog) searchDialog = nullptr;
+}
+
+INT_PTR CALLBACK searchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      searchDialog = dialog;
+      SetFocus(control(dialog, IDC_QUERY));
+      return FALSE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_SEARCH:
+          onSearch(dialog);
+          break;
+        case IDC_OK:
+          onOk(dialog);
+          break;
+        case IDC_CANCEL:
+        case IDCANCEL:
+          endSearchDialog(dialog);
+          break;
+        default:
+          break;
+      }
+      return FALSE;
+    case WM_SEARCH_STARTED:
+      enableControls(dialog, {IDC_OK, IDC_RESULTS}, false);
+      emptyResults(dialog);
+      return FALSE;
+    case WM_SEARCH_SCANNED: {
+      auto* result = reinterpret_cast<ScanResult*>(lParam);
+      applySearchScan(dialog, result->scan, result->extended);
+      delete result;
+      return FALSE;
+    }
+    case WM_DESTROY:
+      onDestroy(dialog);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void openSearchDialog(HWND owner) {
+  if (searchDialog && IsWindow(searchDialog)) {
+    SetForegroundWindow(searchDialog);
+    return;
+  }
+  DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SEARCH), owner, searchDialogProc, 0);
+}
+
+void onCommitDownloaded(HWND window, LPARAM parameter) {
+  auto* commit = reinterpret_cast<Commit*>(parameter);
+  applyReport(window, commit->page);
+  // Ended already by Escape or its close box, the dialog is left alone.
+  if (commit->dialog == searchDialog && IsWindow(commit->dialog)) endSearchDialog(commit->dialog);
+  delete commit;
+  onSlideInRequest(window);
+}

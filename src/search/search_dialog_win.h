@@ -1,0 +1,19 @@
+#pragma once
+// The Search dialog, through which the user chooses a location.
+
+#include <windows.h>
+
+// Posted to the main window by a commit's worker once the new location's
+// report page has been downloaded (or has failed to).
+inline constexpr UINT WM_COMMIT_DOWNLOADED = WM_APP + 2;
+
+// The open Search dialog, or null.
+extern HWND searchDialog;
+
+// Runs the Search dialog modally, owned by `owner`; when one is open already
+// it is brought to the front instead.
+void openSearchDialog(HWND owner);
+
+// The main window's part of a commit, on the user-interface thread: the
+// refresh with the downloaded page, the end of the dialog and the slide-in.
+void onCommitDownloaded(HWND window, LPARAM commit);

@@ -1,0 +1,28 @@
+#pragma once
+// Moves on the three-slot location history held in a Settings record, and
+// the tray menu items that mirror it.
+
+#include <string_view>
+
+#include "settings/settings.h"
+
+// Slot 0 takes (url, name); the older slots shift down and slot 2 is dropped.
+void pushLocation(Settings& record, std::string_view url, std::string_view name);
+
+// Makes slot 1 or 2 the current location: slot 1 swaps with slot 0; slot 2
+// moves to the top and the others shift down. Other slot numbers do nothing.
+void promoteSlot(Settings& record, int slot);
+
+// How many recent-location items mirror `record`: the leading run of slots
+// with a non-empty name.
+int recentItemCount(const Settings& record);
+
+// The tray menu items, on the user-interface thread. insertRecentItems
+// mirrors the global settings; removeRecentItems takes out exactly the items
+// that the last insertion put in.
+void insertRecentItems();
+void removeRecentItems();
+
+// Commands 5001 and 5002: remove the items, promote the slot, insert, save
+// and refresh the weather for the new current location.
+void chooseRecentLocation(int slot);

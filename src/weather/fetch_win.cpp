@@ -1,0 +1,111 @@
+#include <windows.h>
+#include <urlmon.h>
+#include <wininet.h>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "weather/fetch.h"
+
+namespace {
+
+std::mutex cacheFileLock;
+
+// Watches a download for what its result does not tell: the HTTP status and
+// whether the whole body arrived. The platform reports success for an error
+// page or a cut connection and leaves that body in the file.
+struct DownloadWatch : IBindStatusCallback, IHttpNegotiate {
+  DWORD status = 0;
+  ULONG received = 0;
+  ULONG expected = 0;
+
+  bool deliveredPage() const {
+    bool statusOk = status == 0 || (status >= 200 && status < 300);
+    return statusOk && (expected == 0 || received >= expected);
+  }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+    if (id == IID_IUnknown || id == IID_IBindStatusCallback) {
+      *object = static_cast<IBindStatusCallback*>(this);
+    } else if (id == IID_IHttpNegotiate) {
+      *object = static_cast<IHttpNegotiate*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    return S_OK;
+  }
+  // Lives on the stack of the download, which outlasts every use.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) override {
+    received = progress;
+    expected = progressMax;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
+                                                 LPWSTR* extraHeaders) override {
+    *extraHeaders = nullptr;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnResponse(DWORD code, LPCWSTR, LPCWSTR,
+                                       LPWSTR* extraHeaders) override {
+    status = code;
+    if (extraHeaders) *extraHeaders = nullptr;
+    return S_OK;
+  }
+};
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+void fetchPage(const std::string& url, std::span<const std::string> evictList) {
+  DeleteFileA(kCacheFile);
+  for (const std::string& link : evictList) {
+    if (!link.empty()) DeleteUrlCacheEntryA(link.c_str());
+  }
+  // A freshly unpacked copy may lack the empty folder; without it no page
+  // could ever be shown.
+  CreateDirectoryA(kCacheFolder, nullptr);
+  DownloadWatch watch;
+  HRESULT result = URLDownloadToFileA(nullptr, url.c_str(), kCacheFile, 0, &watch);
+  // What is not the page must not be read as the page: it goes the way of a
+  // failed download.
+  if (FAILED(result) || !watch.deliveredPage()) DeleteFileA(kCacheFile);
+}
+
+std::optional<std::string> loadCachedPage() {
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(kCacheFile, "rb"));
+  if (!file) return std::nullopt;
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) return std::nullopt;
+  long size = std::ftell(file.get());
+  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return std::nullopt;
+  try {
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    return textModeRead(bytes);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;  // a page that cannot be held is no page
+  }
+}
+
+std::optional<std::string> downloadPage(const std::string& url,
+                                        std::span<const std::string> evictList) {
+  std::lock_guard<std::mutex> guard(cacheFileLock);
+  fetchPage(url, evictList);
+  return loadCachedPage();
+}

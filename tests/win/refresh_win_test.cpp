@@ -1,0 +1,196 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "main_window_fixture.h"
+#include "resource.h"
+#include "weather/fetch.h"
+#include "weather/status.h"
+#include "weather/weather_page.h"
+
+namespace {
+
+const std::string kOslo = std::string(kServiceRoot) + "/report/oslo-norway";
+const std::string kAustin = std::string(kServiceRoot) + "/report/austin-tx";
+
+bool refreshTimerArmed(HWND window) {
+  // A timer that exists can be killed; put it back as the refresh arms it.
+  if (!KillTimer(window, TIMER_REFRESH)) return false;
+  SetTimer(window, TIMER_REFRESH, kRefreshPeriodMs, nullptr);
+  return true;
+}
+
+// A stand-in for an earlier download, to tell whether a fetch ran.
+void leaveEarlierPage() { writeFile(kCacheFile, "earlier page"); }
+
+std::string expectedTip() {
+  return tooltipText(textOf(conditions.locationName), textOf(conditions.temperatureText),
+                     settings.metric);
+}
+
+using Refresh = MainWindowTest;
+
+TEST_F(Refresh, FirstRunGreetsWithTheBalloonAndFetchesNothing) {
+  leaveEarlierPage();
+  start();
+  EXPECT_STREQ(trayIcon.szInfoTitle, "Welcome to Skyvane!");
+  EXPECT_STREQ(trayIcon.szInfo, "Click this balloon box to search for a hometown.");
+  EXPECT_STREQ(trayIcon.szTip, "Connecting...");
+  EXPECT_EQ(trayIcon.cbSize, NOTIFYICONDATAA_V2_SIZE);
+  EXPECT_EQ(trayIcon.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO));
+  EXPECT_EQ(trayIcon.uCallbackMessage, WM_TRAYNOTIFY);
+  EXPECT_EQ(trayIcon.uID, TRAY_ICON_ID);
+  EXPECT_NE(trayIcon.hIcon, nullptr);
+  EXPECT_EQ(readFile(kCacheFile), "earlier page");
+  EXPECT_FALSE(refreshTimerArmed(window));
+  EXPECT_FALSE(isChecked(IDM_FAHRENHEIT));
+  EXPECT_FALSE(isChecked(IDM_CELSIUS));
+}
+
+TEST_F(Refresh, LoadedPageFillsConditionsTooltipAndArmsTheTimer) {
+  start();  // first run: balloon up
+  copyText(settings.urls[0], kOslo);
+  copyText(settings.cities[0], "Oslo, Norway");
+  refreshWeather(window, false);
+  EXPECT_STREQ(conditions.locationName, "Oslo, Norway");
+  ASSERT_NE(conditions.temperatureText[0], '\0');
+  EXPECT_NE(conditions.feelsLikeText[0], '\0');
+  EXPECT_EQ(std::string(trayIcon.szTip), expectedTip());
+  EXPECT_EQ(std::string(trayIcon.szTip).find("Oslo, Norway "), 0u);
+  EXPECT_STREQ(trayIcon.szInfo, "");
+  EXPECT_STREQ(trayIcon.szInfoTitle, "");
+  EXPECT_TRUE(refreshTimerArmed(window));
+  EXPECT_TRUE(isChecked(IDM_FAHRENHEIT));
+  EXPECT_FALSE(isChecked(IDM_CELSIUS));
+}
+
+TEST_F(Refresh, FailuresLeaveEverythingShownAsItWas) {
+  writeSettings({"[General]", "URL0=" + kOslo, "City0=Oslo, Norway"});
+  start();
+  ASSERT_STREQ(conditions.locationName, "Oslo, Norway");
+  const Conditions shown = conditions;
+  const std::string tip = trayIcon.szTip;
+  struct Case {
+    const char* what;
+    std::string link;
+  } cases[] = {
+      {"service down", std::string(kDeadRoot) + "/report/oslo-norway"},
+      {"error status", std::string(kServiceRoot) + "/status/500/report/oslo-norway"},
+      {"not found status", std::string(kServiceRoot) + "/status/404/report/oslo-norway"},
+      {"empty body", std::string(kServiceRoot) + "/empty/report/oslo-norway"},
+      {"connection cut", std::string(kServiceRoot) + "/cut/report/oslo-norway"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    copyText(settings.urls[0], c.link);
+    settings.metric = !settings.metric;  // the check marks follow the unit all the same
+    leaveEarlierPage();
+    refreshWeather(window, false);
+    EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0) << conditions.locationName;
+    EXPECT_EQ(trayIcon.szTip, tip);
+    EXPECT_TRUE(refreshTimerArmed(window));
+    EXPECT_EQ(isChecked(IDM_CELSIUS), settings.metric);
+    EXPECT_NE(isChecked(IDM_FAHRENHEIT), settings.metric);
+    EXPECT_NE(readFile(kCacheFile), "earlier page");  // never the previous page
+  }
+}
+
+TEST_F(Refresh, PageWithoutMarkersEmptiesTheConditions) {
+  writeSettings({"[General]", "URL0=" + std::string(kServiceRoot) + "/nomarkers/report/oslo-norway",
+                 "City0=Oslo, Norway"});
+  start();
+  EXPECT_STREQ(conditions.locationName, "");
+  EXPECT_STREQ(trayIcon.szTip,
+               " 0\xB0"
+               "F");
+  EXPECT_TRUE(refreshTimerArmed(window));
+}
+
+TEST_F(Refresh, UnitSwitchRewritesTheTooltipAndFetchesNothing) {
+  writeSettings({"[General]", "URL0=" + kAustin, "City0=Austin, TX"});
+  start();
+  const Conditions shown = conditions;
+  leaveEarlierPage();
+  SendMessageA(window, WM_COMMAND, IDM_CELSIUS, 0);
+  EXPECT_EQ(readFile(kCacheFile), "earlier page");
+  EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0);
+  EXPECT_EQ(std::string(trayIcon.szTip), expectedTip());
+  EXPECT_NE(std::string(trayIcon.szTip)
+                .find("\xB0"
+                      "C"),
+            std::string::npos);
+}
+
+TEST_F(Refresh, LongAndPercentNamesInTheTooltip) {
+  start();
+  copyText(conditions.temperatureText, "-40");
+  struct Case {
+    std::string name;
+    std::string tip;
+  } cases[] = {
+      {"100% %s%d",
+       "100% %s%d -40\xB0"
+       "F"},
+      {std::string(200, 'n'), std::string(127 - 6 - 3, 'n') + "... -40\xB0"
+                                                              "F"},
+  };
+  for (const Case& c : cases) {
+    copyText(conditions.locationName, c.name);
+    refreshWeather(window, true);
+    EXPECT_EQ(std::string(trayIcon.szTip), c.tip);
+  }
+}
+
+TEST(PageFetch, LoadsTheCacheFileAsText) {
+  makeInstalledFolder("load");
+  struct Case {
+    std::string file;
+    std::optional<std::string> page;
+  } cases[] = {
+      {"a\r\nb\r\n", "a\nb\n"},
+      {"page\x1a"
+       "after",
+       "page"},
+      {"", ""},  // an empty file is a page of length 0
+  };
+  for (const Case& c : cases) {
+    writeFile(kCacheFile, c.file);
+    EXPECT_EQ(loadCachedPage(), c.page);
+  }
+  DeleteFileA(kCacheFile);
+  EXPECT_EQ(loadCachedPage(), std::nullopt);
+}
+
+TEST(PageFetch, CreatesAMissingCacheFolder) {
+  std::string folder = makeInstalledFolder("nocache");
+  RemoveDirectoryA((folder + "\\Temp").c_str());
+  std::optional<std::string> page = downloadPage(kOslo, {});
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->find("currentWeather"), std::string::npos);
+}
+
+bool inInternetCache(const std::string& link) {
+  DWORD size = 0;
+  GetUrlCacheEntryInfoA(link.c_str(), nullptr, &size);
+  return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+TEST(PageFetch, EvictsTheNonEmptyLinksOfTheList) {
+  makeInstalledFolder("evict");
+  const std::string links[] = {kOslo, kAustin};
+  for (const std::string& link : links) downloadPage(link, {});
+  if (!inInternetCache(kOslo) || !inInternetCache(kAustin)) {
+    GTEST_SKIP() << "this platform's downloads leave no internet cache entries";
+  }
+  const std::string evict[] = {kOslo, "", ""};
+  std::optional<std::string> page =
+      downloadPage(std::string(kServiceRoot) + "/report/paris-france", evict);
+  ASSERT_TRUE(page);
+  EXPECT_FALSE(inInternetCache(kOslo));
+  EXPECT_TRUE(inInternetCache(kAustin));
+}
+
+}  // namespace
