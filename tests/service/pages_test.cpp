@@ -148,11 +148,6 @@ void expectShape(const ShapeCase& c) {
     EXPECT_EQ(again.status, 200);
     EXPECT_EQ(scannedName(again.body), c.direct);
   }
-  for (const Link& link : linksBetween(page, 0, page.size())) {
-    Answer report = get(link.link);
-    EXPECT_EQ(report.status, 200) << link;
-    EXPECT_EQ(scannedName(report.body), link.text);
-  }
 }
 
 TEST(Pages, ResultsPageShapeFollowsTheQuery) {
@@ -271,7 +266,6 @@ TEST(Pages, ProgramScannerReadsTheResults) {
        {"Austin, TX", "Dallas, TX", "San Antonio, TX", "El Paso, TX", "Paris, TX"},
        0,
        true},
-      {"Portland", false, ScanOutcome::Listed, {"Portland, OR"}},
       {"Springfield",
        false,
        ScanOutcome::Listed,
