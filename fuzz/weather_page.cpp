@@ -1,0 +1,61 @@
+// The report page scanner on arbitrary pages, beside a plain reading of its
+// rules that searches with std::string_view::find instead of findMarker.
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "check.h"
+#include "weather/weather_page.h"
+
+namespace {
+
+void copyValue(std::string_view page, std::size_t start, char stop, TextBuffer& out,
+               std::size_t& stopAt) {
+  std::memset(out, 0, kTextSize);
+  stopAt = std::string_view::npos;
+  if (start >= page.size()) return;
+  std::size_t end = page.find(stop, start);
+  copyText(out, page.substr(start, end == std::string_view::npos ? end : end - start));
+  stopAt = end;
+}
+
+// The name at the first location marker; then, in page order after it, every
+// temperature and feels-like marker not inside an earlier copied value, the
+// last one of each kind winning. A value without its stop byte ends the scan.
+void referenceScan(std::string_view page, Conditions& result) {
+  std::memset(&result, 0, sizeof result);
+  constexpr std::string_view location = "currentWeather\"", temperature = "currentTemperature\"",
+                             feelsLike = "Feels Like:<";
+  std::size_t at = page.find(location);
+  if (at == std::string_view::npos) return;
+  std::size_t stop;
+  copyValue(page, at + 16, '<', result.locationName, stop);
+  while (stop != std::string_view::npos) {
+    std::size_t t = page.find(temperature, stop + 1), f = page.find(feelsLike, stop + 1);
+    if (t == std::string_view::npos && f == std::string_view::npos) return;
+    if (t < f) {
+      copyValue(page, t + 20, '&', result.temperatureText, stop);
+    } else {
+      copyValue(page, f + 45, '&', result.feelsLikeText, stop);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  std::string_view page(reinterpret_cast<const char*>(data), size);
+  Conditions scanned, expected;
+  std::memset(&scanned, 0xA5, sizeof scanned);  // every byte must be rewritten
+  scanWeatherPage(page, scanned);
+  referenceScan(page, expected);
+  check(std::memcmp(&scanned, &expected, sizeof scanned) == 0, "scan equals the plain reading");
+  for (const TextBuffer* field :
+       {&scanned.locationName, &scanned.temperatureText, &scanned.feelsLikeText}) {
+    check(std::memchr(*field, '\0', kTextSize) != nullptr, "text terminated within 256 bytes");
+    check(contains(page, textOf(*field)), "text is a piece of the page");
+  }
+  check(!contains(textOf(scanned.locationName), "<"), "name stops before '<'");
+  return 0;
+}
