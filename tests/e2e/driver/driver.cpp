@@ -1,0 +1,520 @@
+#include "driver.h"
+
+#include <wininet.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "resource.h"
+
+namespace driver {
+
+namespace {
+
+void pause() { Sleep(20); }
+
+// Waits until `done` holds or `timeoutMs` pass; true when it held.
+template <typename Condition>
+bool waitUntil(Condition done, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    pause();
+  }
+  return true;
+}
+
+void copyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      copyTree(from + "\\" + name, to + "\\" + name);
+    } else {
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    }
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+struct WindowQuery {
+  DWORD processId;
+  const char* className;
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
+  auto* query = reinterpret_cast<WindowQuery*>(parameter);
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, query->className) != 0) return TRUE;
+  if (query->caption) {
+    char caption[256] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (lstrcmpA(caption, query->caption) != 0) return TRUE;
+  }
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (query->processId && owner != query->processId) return TRUE;
+  query->found = window;
+  return FALSE;
+}
+
+HWND findWindow(DWORD processId, const char* className, const char* caption) {
+  WindowQuery query{processId, className, caption, nullptr};
+  EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+BOOL CALLBACK collectTooltip(HWND window, LPARAM parameter) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpiA(name, "tooltips_class32") != 0 || !IsWindowVisible(window)) return TRUE;
+  char text[1024] = "";
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, &ignored);
+  reinterpret_cast<std::vector<std::string>*>(parameter)->push_back(text);
+  return TRUE;
+}
+
+// Where the display puts a value: two digit places, a single-digit place and
+// a minus place for each count of digits (the skin's layout).
+struct Places {
+  int digitY, leftX, rightX, singleX, minusY, minusBeforeOneX, minusBeforeTwoX;
+};
+constexpr Places kLargePlaces = {49, 23, 45, 34, 63, 24, 13};
+constexpr Places kSmallPlaces = {35, 123, 131, 126, 40, 121, 118};
+constexpr int kUnitX = 82;
+constexpr int kUnitY = 57;
+
+// Mean difference per colour channel between a glyph and the window's pixels
+// under it. Wine without a compositing manager shows a layered window
+// opaquely, so a glyph in place matches exactly; the tolerance only allows
+// for a screen that blends a little.
+constexpr double kTolerance = 6.0;
+
+double difference(const Image& window, int x, int y, const Image& glyph) {
+  if (glyph.width == 0 || x < 0 || y < 0 || x + glyph.width > window.width ||
+      y + glyph.height > window.height) {
+    return 1e9;
+  }
+  double sum = 0;
+  for (int row = 0; row < glyph.height; ++row) {
+    for (int column = 0; column < glyph.width; ++column) {
+      uint32_t a = window.at(x + column, y + row);
+      uint32_t b = glyph.at(column, row);
+      for (int shift = 0; shift < 24; shift += 8) {
+        sum +=
+            std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+      }
+    }
+  }
+  return sum / (3.0 * glyph.width * glyph.height);
+}
+
+struct Match {
+  int digit = -1;
+  double error = 1e9;
+};
+
+Match bestDigit(const Image& window, int x, int y, const Image (&digits)[10]) {
+  Match best;
+  for (int n = 0; n < 10; ++n) {
+    double error = difference(window, x, y, digits[n]);
+    if (error < best.error) best = {n, error};
+  }
+  if (best.error > kTolerance) best.digit = -1;
+  return best;
+}
+
+std::string readValue(const Image& window, const Places& places, const Image (&digits)[10],
+                      const Image& minus) {
+  Match left = bestDigit(window, places.leftX, places.digitY, digits);
+  Match right = bestDigit(window, places.rightX, places.digitY, digits);
+  Match single = bestDigit(window, places.singleX, places.digitY, digits);
+  bool two = left.digit >= 0 && right.digit >= 0;
+  if (two && single.digit >= 0) two = std::max(left.error, right.error) <= single.error;
+  std::string text;
+  int minusX = 0;
+  if (two) {
+    text = {static_cast<char>('0' + left.digit), static_cast<char>('0' + right.digit)};
+    minusX = places.minusBeforeTwoX;
+  } else if (single.digit >= 0) {
+    text = {static_cast<char>('0' + single.digit)};
+    minusX = places.minusBeforeOneX;
+  } else {
+    return "";
+  }
+  if (difference(window, minusX, places.minusY, minus) <= kTolerance) text = "-" + text;
+  return text;
+}
+
+std::optional<int> integerAfter(const std::string& page, const std::string& marker) {
+  std::size_t at = page.find(marker);
+  if (at == std::string::npos) return std::nullopt;
+  const char* start = page.c_str() + at + marker.size();
+  char* end = nullptr;
+  long value = std::strtol(start, &end, 10);
+  if (end == start) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+std::string windowsPath(const std::string& path) {
+  std::string result = path;
+  if (!result.empty() && result[0] == '/') result = "Z:" + result;
+  for (char& c : result) {
+    if (c == '/') c = '\\';
+  }
+  return result;
+}
+
+void removeTree(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = folder + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+void layOutInstalledFolder(const std::string& folder, const std::string& exe,
+                           const std::string& skins) {
+  removeTree(folder);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CopyFileA(exe.c_str(), (folder + "\\Skyvane.exe").c_str(), FALSE);
+  copyTree(skins, folder + "\\Skins");
+  CreateDirectoryA((folder + "\\Temp").c_str(), nullptr);
+}
+
+std::string readFileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void writeFileText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+bool fileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs) {
+  Program program;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string command = "\"" + exe + "\"";
+  if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &program.process)) {
+    return program;
+  }
+  program.window = waitForMainWindow(program.process.dwProcessId, timeoutMs);
+  return program;
+}
+
+HWND waitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
+  HWND found = nullptr;
+  waitUntil([&] { return (found = findWindow(processId, className, caption)) != nullptr; },
+            timeoutMs);
+  return found;
+}
+
+HWND waitForMainWindow(DWORD processId, DWORD timeoutMs) {
+  return waitForWindow(processId, "Skyvane", "Skyvane", timeoutMs);
+}
+
+std::optional<DWORD> waitForExit(Program& program, DWORD timeoutMs) {
+  if (!program.process.hProcess ||
+      WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    return std::nullopt;
+  }
+  DWORD status = 0;
+  GetExitCodeProcess(program.process.hProcess, &status);
+  return status;
+}
+
+void closeHandles(Program& program) {
+  if (program.process.hThread) CloseHandle(program.process.hThread);
+  if (program.process.hProcess) CloseHandle(program.process.hProcess);
+  program.process = {};
+}
+
+void trayEvent(HWND window, UINT event) { PostMessageA(window, kTrayMessage, kTrayIconId, event); }
+
+void menuCommand(HWND window, UINT id) { PostMessageA(window, WM_COMMAND, id, 0); }
+
+// Sent, not posted: when it returns the dialog has handled the click, so a
+// search has disabled its button and no earlier result can pass for its own.
+void clickButton(HWND dialog, int id) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
+}
+
+bool search(HWND dialog, const std::string& query, DWORD timeoutMs) {
+  HWND list = GetDlgItem(dialog, IDC_RESULTS);
+  HWND searchButton = GetDlgItem(dialog, IDC_SEARCH);
+  HWND ok = GetDlgItem(dialog, IDC_OK);
+  SendMessageA(GetDlgItem(dialog, IDC_QUERY), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(query.c_str()));
+  clickButton(dialog, IDC_SEARCH);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(dialog, &processId);
+  return waitUntil(
+      [&] {
+        bool listed = IsWindowEnabled(searchButton) && IsWindowEnabled(ok) &&
+                      SendMessageA(list, CB_GETCOUNT, 0, 0) > 0;
+        return listed || findWindow(processId, "#32770", kNotFoundCaption) != nullptr;
+      },
+      timeoutMs);
+}
+
+std::vector<std::string> results(HWND dialog) {
+  HWND list = GetDlgItem(dialog, IDC_RESULTS);
+  std::vector<std::string> texts;
+  LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    // Wine hands an ANSI list's text to another process's ANSI call as wide
+    // characters; the wide call comes back whole.
+    wchar_t wide[512] = L"";
+    if (SendMessageW(list, CB_GETLBTEXTLEN, i, 0) >= LRESULT{512}) continue;
+    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+    char text[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+bool choose(HWND dialog, const std::string& name) {
+  std::vector<std::string> texts = results(dialog);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i] == name) {
+      return SendMessageA(GetDlgItem(dialog, IDC_RESULTS), CB_SETCURSEL, i, 0) ==
+             static_cast<LRESULT>(i);
+    }
+  }
+  return false;
+}
+
+Placement placement(HWND window) {
+  Placement result;
+  GetWindowRect(window, &result.rect);
+  DWORD flags = 0;
+  COLORREF key = 0;
+  if (!GetLayeredWindowAttributes(window, &key, &result.alpha, &flags) || !(flags & LWA_ALPHA)) {
+    result.alpha = 255;
+  }
+  result.visible = IsWindowVisible(window) != FALSE;
+  return result;
+}
+
+RECT slidInRect(int width, int height) {
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  int left = work.right - width - 17;
+  int top = work.bottom - height;
+  return RECT{left, top, left + width, top + height};
+}
+
+bool waitForSlideIn(HWND window, DWORD timeoutMs) {
+  return waitUntil(
+      [&] {
+        Placement now = placement(window);
+        RECT target = slidInRect(now.rect.right - now.rect.left, now.rect.bottom - now.rect.top);
+        return now.visible && now.alpha == kSlidInAlpha && EqualRect(&now.rect, &target);
+      },
+      timeoutMs);
+}
+
+std::vector<std::string> shownTooltips() {
+  std::vector<std::string> texts;
+  EnumWindows(collectTooltip, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+Image captureScreen(const RECT& rect) {
+  Image image;
+  image.width = rect.right - rect.left;
+  image.height = rect.bottom - rect.top;
+  if (image.width <= 0 || image.height <= 0) return {};
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, section);
+  BitBlt(memory, 0, 0, image.width, image.height, screen, rect.left, rect.top,
+         SRCCOPY | CAPTUREBLT);
+  GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  image.pixels.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height);
+  for (uint32_t& pixel : image.pixels) pixel &= 0xFFFFFF;
+  SelectObject(memory, previous);
+  DeleteObject(section);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return image;
+}
+
+Image loadBitmapFile(const std::string& path) {
+  Image image;
+  auto bitmap = static_cast<HBITMAP>(
+      LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  if (!bitmap) return image;
+  BITMAP record{};
+  GetObjectA(bitmap, sizeof record, &record);
+  image.width = record.bmWidth;
+  image.height = record.bmHeight;
+  image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = -image.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, image.height, image.pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  for (uint32_t& pixel : image.pixels) pixel &= 0xFFFFFF;
+  return image;
+}
+
+bool saveBitmapFile(const Image& image, const std::string& path) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = image.width;
+  header.biHeight = -image.height;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  DWORD bytes = static_cast<DWORD>(image.pixels.size() * 4);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + bytes;
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&header), sizeof header);
+  out.write(reinterpret_cast<const char*>(image.pixels.data()), bytes);
+  return static_cast<bool>(out);
+}
+
+Skin loadSkin(const std::string& skinsFolder) {
+  Skin skin;
+  for (int n = 0; n < 10; ++n) {
+    skin.large[n] = loadBitmapFile(skinsFolder + "\\Numbers\\" + std::to_string(n) + ".bmp");
+    skin.small[n] = loadBitmapFile(skinsFolder + "\\Small Numbers\\" + std::to_string(n) + ".bmp");
+  }
+  skin.minus = loadBitmapFile(skinsFolder + "\\Minus\\Minus.bmp");
+  skin.smallMinus = loadBitmapFile(skinsFolder + "\\Minus\\SmallMinus.bmp");
+  skin.units[0] = loadBitmapFile(skinsFolder + "\\Metric\\0.bmp");
+  skin.units[1] = loadBitmapFile(skinsFolder + "\\Metric\\1.bmp");
+  return skin;
+}
+
+Reading readDisplay(const Image& window, const Skin& skin) {
+  Reading reading;
+  reading.temperature = readValue(window, kLargePlaces, skin.large, skin.minus);
+  reading.feelsLike = readValue(window, kSmallPlaces, skin.small, skin.smallMinus);
+  double fahrenheit = difference(window, kUnitX, kUnitY, skin.units[0]);
+  double celsius = difference(window, kUnitX, kUnitY, skin.units[1]);
+  if (std::min(fahrenheit, celsius) <= kTolerance) reading.unit = fahrenheit <= celsius ? 'F' : 'C';
+  return reading;
+}
+
+std::string shownText(int value) {
+  std::string digits = std::to_string(std::abs(static_cast<long long>(value)));
+  return (value < 0 ? "-" : "") + digits.substr(0, 2);
+}
+
+int toCelsius(int fahrenheit) { return static_cast<int>(std::trunc((fahrenheit - 32.0) / 1.8)); }
+
+Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>& expected,
+                       DWORD timeoutMs) {
+  Reading last;
+  waitUntil(
+      [&] {
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        last = readDisplay(captureScreen(rect), skin);
+        for (const Reading& one : expected) {
+          if (one == last) return true;
+        }
+        return false;
+      },
+      timeoutMs);
+  return last;
+}
+
+std::optional<std::string> fetchPage(const std::string& url) {
+  HINTERNET session =
+      InternetOpenA("skyvane-driver", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  if (!session) return std::nullopt;
+  std::optional<std::string> page;
+  HINTERNET request = InternetOpenUrlA(
+      session, url.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0);
+  if (request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                   nullptr);
+    std::string body;
+    char buffer[4096];
+    DWORD read = 0;
+    while (InternetReadFile(request, buffer, sizeof buffer, &read) && read > 0) {
+      body.append(buffer, read);
+    }
+    if (status == 200) page = body;
+    InternetCloseHandle(request);
+  }
+  InternetCloseHandle(session);
+  return page;
+}
+
+std::optional<Report> parseReport(const std::string& page) {
+  // The service writes <span id="currentTemperature">72&deg;F</span> and
+  // <dd class="value feels-like">70&deg;F</dd>.
+  std::optional<int> temperature = integerAfter(page, "id=\"currentTemperature\">");
+  std::optional<int> feelsLike = integerAfter(page, "class=\"value feels-like\">");
+  if (!temperature || !feelsLike) return std::nullopt;
+  return Report{*temperature, *feelsLike};
+}
+
+Reading expectedReading(const Report& report, bool metric) {
+  auto shown = [&](int fahrenheit) {
+    return shownText(metric ? toCelsius(fahrenheit) : fahrenheit);
+  };
+  return Reading{shown(report.temperature), shown(report.feelsLike), metric ? 'C' : 'F'};
+}
+
+}  // namespace driver

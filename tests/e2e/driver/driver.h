@@ -1,0 +1,143 @@
+#pragma once
+// Drives a running Skyvane from another process, the way a user does: with
+// the messages that clicks on its tray icon and menu produce and with the
+// Search dialog's controls; and reads back what a user sees: where the
+// window stands, how opaque it is, and the digits in its pixels.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace driver {
+
+// What the tray icon sends the main window, as its own tray record sets it up.
+inline constexpr UINT kTrayMessage = WM_USER + 1;
+inline constexpr WPARAM kTrayIconId = 4096;
+// The refresh timer's id: a posted tick is a refresh period gone by.
+inline constexpr WPARAM kRefreshTimer = 2;
+
+inline constexpr const char* kSearchCaption = "Search for Location";
+inline constexpr const char* kNotFoundCaption = "Not found!";
+
+// A Windows path from a Unix one (Wine maps / to drive Z:); Windows paths
+// pass unchanged.
+std::string windowsPath(const std::string& path);
+
+// --- Folders and processes ---------------------------------------------
+
+// Makes `folder` afresh as an installed copy: the program, its skin and an
+// empty Temp folder; no settings.
+void layOutInstalledFolder(const std::string& folder, const std::string& exe,
+                           const std::string& skins);
+std::string readFileText(const std::string& path);
+void writeFileText(const std::string& path, const std::string& text);
+bool fileExists(const std::string& path);
+void removeTree(const std::string& folder);
+
+struct Program {
+  PROCESS_INFORMATION process{};
+  HWND window = nullptr;
+};
+
+// Starts `exe` with `folder` as its working folder, as a shortcut does, and
+// waits for its main window.
+Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs = 15000);
+// The main window of process `processId` (0: of any process) once it exists.
+HWND waitForMainWindow(DWORD processId, DWORD timeoutMs);
+// Waits for the process to end; its exit status, or nothing on a timeout.
+std::optional<DWORD> waitForExit(Program& program, DWORD timeoutMs);
+void closeHandles(Program& program);
+
+// A top-level window of `processId` (0: any) with this class and caption.
+HWND waitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
+
+// --- What a user does ---------------------------------------------------
+
+// A mouse event on the tray icon: WM_LBUTTONUP, WM_RBUTTONUP or
+// NIN_BALLOONUSERCLICK.
+void trayEvent(HWND window, UINT event);
+// A menu item chosen: the command the menu sends the window.
+void menuCommand(HWND window, UINT id);
+void clickButton(HWND dialog, int id);
+
+// Types `query` into the Search dialog and clicks Search; true once the
+// results list holds entries (then OK is enabled) or the not-found box is up.
+bool search(HWND dialog, const std::string& query, DWORD timeoutMs);
+std::vector<std::string> results(HWND dialog);
+// Selects the entry that reads `name` in the drop-down list.
+bool choose(HWND dialog, const std::string& name);
+
+// --- What a user sees ---------------------------------------------------
+
+struct Placement {
+  RECT rect{};
+  BYTE alpha = 0;
+  bool visible = false;
+};
+Placement placement(HWND window);
+// Where a slid-in window of this size stands: bottom right of the work area.
+RECT slidInRect(int width, int height);
+inline constexpr BYTE kSlidInAlpha = 211;
+// Waits for the window to stand slid in, fully faded in.
+bool waitForSlideIn(HWND window, DWORD timeoutMs);
+
+// Texts of the tooltip windows now shown (balloons among them).
+std::vector<std::string> shownTooltips();
+
+// 0x00RRGGBB pixels, top row first.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Image captureScreen(const RECT& rect);
+Image loadBitmapFile(const std::string& path);
+bool saveBitmapFile(const Image& image, const std::string& path);
+
+struct Skin {
+  Image large[10];
+  Image small[10];
+  Image minus;
+  Image smallMinus;
+  Image units[2];  // Fahrenheit, Celsius
+};
+Skin loadSkin(const std::string& skinsFolder);
+
+// The display as read from the window's pixels: both values as shown
+// ("72", "-5") and the unit glyph ('F' or 'C'); empty texts where nothing
+// matches the skin.
+struct Reading {
+  std::string temperature;
+  std::string feelsLike;
+  char unit = '?';
+  bool operator==(const Reading&) const = default;
+};
+Reading readDisplay(const Image& window, const Skin& skin);
+// What the display shows for a value: its sign and at most its two leading
+// digits, since the skin has no more places.
+std::string shownText(int value);
+int toCelsius(int fahrenheit);
+
+// Reads the window until it shows one of `expected` or the time is up;
+// answers the last reading.
+Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>& expected,
+                       DWORD timeoutMs);
+
+// --- The weather service ------------------------------------------------
+
+struct Report {
+  int temperature = 0;  // °F
+  int feelsLike = 0;
+  bool operator==(const Report&) const = default;
+};
+// Fetches a report page straight from the service, past every cache.
+std::optional<std::string> fetchPage(const std::string& url);
+std::optional<Report> parseReport(const std::string& page);
+Reading expectedReading(const Report& report, bool metric);
+
+}  // namespace driver

@@ -1,0 +1,141 @@
+// skyvane-driver: one user step on the running Skyvane per call, for
+// scripts that take screenshots between the steps.
+//
+//   skyvane-driver wait-window            the main window is up
+//   skyvane-driver balloon                a balloon is shown; prints its text
+//   skyvane-driver tray left|right|balloon
+//   skyvane-driver menu search|celsius|fahrenheit|exit|recent N
+//   skyvane-driver search QUERY           in the open Search dialog; prints the results
+//   skyvane-driver drop-down              opens the results list
+//   skyvane-driver choose NAME            selects a result and clicks OK
+//   skyvane-driver wait-slide-in          the window stands slid in
+//   skyvane-driver read SKINS             prints the digits the window shows
+//   skyvane-driver wait-exit              the main window is gone
+//
+// Each step waits up to 20 seconds and exits 1 when it fails.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "driver.h"
+#include "resource.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+
+int fail(const std::string& what) {
+  std::fprintf(stderr, "skyvane-driver: %s\n", what.c_str());
+  return 1;
+}
+
+HWND mainWindow() { return driver::waitForMainWindow(0, kWaitMs); }
+
+HWND searchDialog() { return driver::waitForWindow(0, "#32770", driver::kSearchCaption, kWaitMs); }
+
+int balloon() {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+    for (const std::string& text : driver::shownTooltips()) {
+      if (!text.empty()) {
+        std::printf("%s\n", text.c_str());
+        return 0;
+      }
+    }
+  }
+  return fail("no balloon shown");
+}
+
+int tray(HWND window, const std::string& button) {
+  if (button == "left") {
+    driver::trayEvent(window, WM_LBUTTONUP);
+  } else if (button == "right") {
+    driver::trayEvent(window, WM_RBUTTONUP);
+  } else if (button == "balloon") {
+    driver::trayEvent(window, NIN_BALLOONUSERCLICK);
+  } else {
+    return fail("tray: left, right or balloon");
+  }
+  return 0;
+}
+
+int menu(HWND window, int argc, char** argv) {
+  std::string item = argc > 2 ? argv[2] : "";
+  if (item == "search") {
+    driver::menuCommand(window, IDM_SEARCH);
+  } else if (item == "celsius") {
+    driver::menuCommand(window, IDM_CELSIUS);
+  } else if (item == "fahrenheit") {
+    driver::menuCommand(window, IDM_FAHRENHEIT);
+  } else if (item == "exit") {
+    driver::menuCommand(window, IDM_EXIT);
+  } else if (item == "recent" && argc > 3) {
+    driver::menuCommand(window, IDM_RECENT_BASE + std::atoi(argv[3]));
+  } else {
+    return fail("menu: search, celsius, fahrenheit, exit or recent N");
+  }
+  return 0;
+}
+
+int search(const std::string& query) {
+  HWND dialog = searchDialog();
+  if (!dialog) return fail("no Search dialog");
+  if (!driver::search(dialog, query, kWaitMs)) return fail("the search did not end");
+  auto found = driver::results(dialog);
+  if (found.empty()) return fail("nothing found for " + query);
+  for (const std::string& name : found) std::printf("%s\n", name.c_str());
+  return 0;
+}
+
+int choose(const std::string& name) {
+  HWND dialog = searchDialog();
+  if (!dialog) return fail("no Search dialog");
+  SendMessageA(GetDlgItem(dialog, IDC_RESULTS), CB_SHOWDROPDOWN, FALSE, 0);
+  if (!driver::choose(dialog, name)) return fail("no result " + name);
+  driver::clickButton(dialog, IDC_OK);
+  return 0;
+}
+
+int read(HWND window, const std::string& skins) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  driver::Reading reading = driver::readDisplay(driver::captureScreen(rect),
+                                                driver::loadSkin(driver::windowsPath(skins)));
+  std::printf("%s %s %c\n", reading.temperature.c_str(), reading.feelsLike.c_str(), reading.unit);
+  return reading.temperature.empty() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command = argc > 1 ? argv[1] : "";
+  std::string argument = argc > 2 ? argv[2] : "";
+  if (command == "balloon") return balloon();
+  if (command == "search") return search(argument);
+  if (command == "choose") return choose(argument);
+  if (command == "drop-down") {
+    HWND dialog = searchDialog();
+    if (!dialog) return fail("no Search dialog");
+    SendMessageA(GetDlgItem(dialog, IDC_RESULTS), CB_SHOWDROPDOWN, TRUE, 0);
+    return 0;
+  }
+  if (command == "wait-exit") {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
+      if (!FindWindowA("Skyvane", "Skyvane")) return 0;
+    }
+    return fail("the program is still running");
+  }
+
+  HWND window = mainWindow();
+  if (!window) return fail("no Skyvane window");
+  if (command == "wait-window") return 0;
+  if (command == "tray") return tray(window, argument);
+  if (command == "menu") return menu(window, argc, argv);
+  if (command == "wait-slide-in") {
+    return driver::waitForSlideIn(window, kWaitMs) ? 0 : fail("the window did not slide in");
+  }
+  if (command == "read") return read(window, argument);
+  return fail("unknown command '" + command + "'; see the head of driver_main.cpp");
+}

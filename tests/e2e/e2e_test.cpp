@@ -1,0 +1,213 @@
+// The real program, started in a folder laid out as installed, driven from
+// this process as a user would, against the sample service on loopback.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "resource.h"
+
+namespace driver {
+
+std::ostream& operator<<(std::ostream& out, const Reading& reading) {
+  return out << "{" << reading.temperature << " / " << reading.feelsLike << " " << reading.unit
+             << "}";
+}
+
+}  // namespace driver
+
+namespace {
+
+constexpr const char* kService = "http://127.0.0.1:8642";
+constexpr DWORD kWaitMs = 15000;
+
+std::string report(const std::string& slug) { return std::string(kService) + "/report/" + slug; }
+
+std::optional<driver::Report> fetchReport(const std::string& url) {
+  std::optional<std::string> page = driver::fetchPage(url);
+  return page ? driver::parseReport(*page) : std::nullopt;
+}
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    folder = std::string(temp) + "skyvane-e2e-" +
+             testing::UnitTest::GetInstance()->current_test_info()->name();
+    driver::layOutInstalledFolder(folder, driver::windowsPath(SKYVANE_EXE),
+                                  driver::windowsPath(SKYVANE_SOURCE_DIR "/Skins"));
+    skin = driver::loadSkin(folder + "\\Skins");
+  }
+
+  void TearDown() override {
+    if (program.process.hProcess && !driver::waitForExit(program, 0)) {
+      TerminateProcess(program.process.hProcess, 1);
+      WaitForSingleObject(program.process.hProcess, 5000);
+    }
+    driver::closeHandles(program);
+    driver::removeTree(folder);
+  }
+
+  std::string settingsPath() const { return folder + "\\Setup\\Setup.ini"; }
+  std::string settingsText() const { return driver::readFileText(settingsPath()); }
+
+  // History slots as (link, name), newest first.
+  void writeSettings(const std::vector<std::pair<std::string, std::string>>& history, bool metric) {
+    CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
+    std::string text = "[General]\r\n";
+    for (std::size_t slot = 0; slot < history.size(); ++slot) {
+      text += "URL" + std::to_string(slot) + "=" + history[slot].first + "\r\n";
+      text += "City" + std::to_string(slot) + "=" + history[slot].second + "\r\n";
+    }
+    text += std::string("Metric=") + (metric ? "true" : "false") + "\r\n";
+    driver::writeFileText(settingsPath(), text);
+  }
+
+  void start() {
+    program = driver::startProgram(folder + "\\Skyvane.exe", folder, kWaitMs);
+    ASSERT_NE(program.window, nullptr) << "no main window";
+  }
+
+  void slideIn() {
+    driver::trayEvent(program.window, WM_LBUTTONUP);
+    ASSERT_TRUE(driver::waitForSlideIn(program.window, kWaitMs));
+  }
+
+  // The weather moves with the clock, so the service is asked before the
+  // program fetches (`before`) and again if need be after; the display must
+  // show one of the two.
+  void expectShows(const std::string& url, const std::optional<driver::Report>& before,
+                   bool metric) {
+    ASSERT_TRUE(before.has_value()) << "the service gave no report at " << url;
+    std::vector<driver::Reading> expected = {driver::expectedReading(*before, metric)};
+    driver::Reading shown = driver::waitForReading(program.window, skin, expected, kWaitMs);
+    if (shown == expected[0]) return;
+    std::optional<driver::Report> after = fetchReport(url);
+    ASSERT_TRUE(after.has_value());
+    expected.push_back(driver::expectedReading(*after, metric));
+    shown = driver::waitForReading(program.window, skin, expected, 1000);
+    EXPECT_TRUE(shown == expected[0] || shown == expected[1])
+        << "shown " << shown << ", expected " << expected[0] << " or " << expected[1];
+  }
+
+  std::string folder;
+  driver::Program program;
+  driver::Skin skin;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(EndToEnd, FirstRunBalloonSearchAndOkShowTheChosenPlace) {
+  start();
+  // First run: no settings yet, and the welcome balloon over the tray icon.
+  EXPECT_FALSE(driver::fileExists(settingsPath()));
+  bool welcomed = false;
+  for (DWORD begin = GetTickCount(); !welcomed && GetTickCount() - begin < kWaitMs; Sleep(50)) {
+    for (const std::string& text : driver::shownTooltips()) {
+      welcomed = welcomed || contains(text, "Click this balloon box to search for a hometown.");
+    }
+  }
+  EXPECT_TRUE(welcomed) << "no welcome balloon";
+
+  driver::trayEvent(program.window, NIN_BALLOONUSERCLICK);
+  HWND dialog =
+      driver::waitForWindow(program.process.dwProcessId, "#32770", driver::kSearchCaption, kWaitMs);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(driver::search(dialog, "San", kWaitMs));
+  std::vector<std::string> found = driver::results(dialog);
+  EXPECT_GE(found.size(), 2u);
+  ASSERT_TRUE(driver::choose(dialog, "San Diego, CA")) << testing::PrintToString(found);
+
+  std::string url = report("san-diego-ca");
+  std::optional<driver::Report> before = fetchReport(url);
+  driver::clickButton(dialog, IDC_OK);
+  ASSERT_TRUE(driver::waitForSlideIn(program.window, kWaitMs));
+  EXPECT_FALSE(IsWindow(dialog));
+  expectShows(url, before, false);
+
+  std::string saved = settingsText();
+  EXPECT_TRUE(contains(saved, "URL0=" + url + "\r\nCity0=San Diego, CA\r\n")) << saved;
+  EXPECT_TRUE(contains(saved, "Metric=false")) << saved;
+}
+
+TEST_F(EndToEnd, UnitSwitchesRedrawTheDigitsAndAreSaved) {
+  // Anchorage in its winter shows a minus in Celsius.
+  std::string url = report("anchorage-ak");
+  writeSettings({{url, "Anchorage, AK"}}, false);
+  std::optional<driver::Report> before = fetchReport(url);
+  start();
+  slideIn();
+  expectShows(url, before, false);
+
+  struct Step {
+    UINT command;
+    bool metric;
+    const char* saved;
+  } steps[] = {{IDM_CELSIUS, true, "Metric=true"}, {IDM_FAHRENHEIT, false, "Metric=false"}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.saved);
+    // A unit switch redraws what was fetched at the start; nothing is fetched.
+    driver::menuCommand(program.window, step.command);
+    expectShows(url, before, step.metric);
+    EXPECT_TRUE(contains(settingsText(), step.saved)) << settingsText();
+  }
+}
+
+TEST_F(EndToEnd, RecentLocationFromTheMenuBecomesTheCurrentOne) {
+  std::string austin = report("austin-tx"), oslo = report("oslo-norway"),
+              anchorage = report("anchorage-ak");
+  writeSettings({{austin, "Austin, TX"}, {oslo, "Oslo, Norway"}, {anchorage, "Anchorage, AK"}},
+                false);
+  std::optional<driver::Report> before = fetchReport(austin);
+  start();
+  slideIn();
+  expectShows(austin, before, false);
+
+  before = fetchReport(anchorage);
+  driver::menuCommand(program.window, IDM_RECENT_BASE + 2);  // the oldest: Anchorage
+  expectShows(anchorage, before, false);
+  std::string saved = settingsText();
+  EXPECT_TRUE(contains(saved, "URL0=" + anchorage + "\r\nCity0=Anchorage, AK\r\n")) << saved;
+  EXPECT_TRUE(contains(saved, "City1=Austin, TX")) << saved;
+  EXPECT_TRUE(contains(saved, "City2=Oslo, Norway")) << saved;
+}
+
+TEST_F(EndToEnd, ExitAndCloseEndWithStatusZeroAndTheSettingsAsLastSaved) {
+  struct Case {
+    const char* what;
+    bool menuExit;
+  } cases[] = {{"Exit", true}, {"WM_CLOSE", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string url = report("oslo-norway");
+    writeSettings({{url, "Oslo, Norway"}}, false);
+    std::optional<driver::Report> before = fetchReport(url);
+    start();
+    slideIn();
+    driver::menuCommand(program.window, IDM_CELSIUS);
+    expectShows(url, before, true);
+    std::string lastSaved = settingsText();
+    ASSERT_TRUE(contains(lastSaved, "Metric=true")) << lastSaved;
+
+    if (c.menuExit) {
+      driver::menuCommand(program.window, IDM_EXIT);
+    } else {
+      PostMessageA(program.window, WM_CLOSE, 0, 0);
+    }
+    std::optional<DWORD> status = driver::waitForExit(program, kWaitMs);
+    ASSERT_TRUE(status.has_value()) << "still running";
+    EXPECT_EQ(*status, 0u);
+    EXPECT_EQ(settingsText(), lastSaved);
+    driver::closeHandles(program);
+  }
+}
+
+}  // namespace
