@@ -38,7 +38,7 @@ for target in "${targets[@]}"; do
   cp -n fuzz/corpus/"$target"/* "$work/corpus/" 2>/dev/null
   options=()
   case $target in
-    weather_page | search_results | text_mode) options+=(-dict=fuzz/pages.dict) ;;
+    find_marker | weather_page | search_results | text_mode) options+=(-dict=fuzz/pages.dict) ;;
   esac
   before=$(find "$work/artifacts" -type f | wc -l)
   "$binary" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
