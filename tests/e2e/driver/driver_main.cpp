@@ -8,6 +8,7 @@
 //   skyvane-driver search QUERY           in the open Search dialog; prints the results
 //   skyvane-driver drop-down              opens the results list
 //   skyvane-driver choose NAME            selects a result and clicks OK
+//   skyvane-driver refresh                a refresh period passes; returns when it is done
 //   skyvane-driver wait-slide-in          the window stands slid in
 //   skyvane-driver read SKINS             prints the digits the window shows
 //   skyvane-driver wait-exit              the main window is gone
@@ -137,5 +138,14 @@ int main(int argc, char** argv) {
     return driver::waitForSlideIn(window, kWaitMs) ? 0 : fail("the window did not slide in");
   }
   if (command == "read") return read(window, argument);
+  if (command == "refresh") {
+    // The refresh timer's tick, sent rather than posted so that the refresh
+    // has ended when the call returns.
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, WM_TIMER, driver::kRefreshTimer, 0, SMTO_NORMAL, kWaitMs,
+                               &ignored)
+               ? 0
+               : fail("the refresh did not end");
+  }
   return fail("unknown command '" + command + "'; see the head of driver_main.cpp");
 }
