@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every suite (native, sanitizers,
-# Windows under Wine) and ends with one line: N passed, N failed.
+# short fuzz runs, Windows under Wine) and ends with one line:
+# N passed, N failed.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,7 +39,7 @@ build() {
   fi
 }
 
-for preset in native native-asan; do
+for preset in native native-asan fuzz; do
   if build "$preset"; then
     echo "== $preset: test"
     ctest --preset "$preset" 2>&1 | tee "$logs/$preset-test.log" | grep -E '(Failed|Timeout|\*\*\*)|tests passed' || true
