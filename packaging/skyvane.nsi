@@ -6,7 +6,9 @@
 ; makensis -DVERSION=1.02 -DPROGRAM=.../Skyvane.exe -DSKINS=.../Skins
 ;          -DOUTFILE=.../Skyvane-1.02-setup.exe skyvane.nsi
 
-Unicode true
+; A 64-bit installer for a 64-bit program; it also runs where Wine has no
+; 32-bit side.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
