@@ -14,7 +14,7 @@ cd "$root"
 
 folder=$root/build/run
 shots=$root/build/screenshots
-driver=$root/build/windows/tests/e2e/skyvane-driver.exe
+driver=$root/build/windows/tools/driver/skyvane-driver.exe
 wine_run=$root/cmake/wine-run.sh
 
 # --- The first run in a virtual X server, called back inside xvfb-run. ---
