@@ -62,7 +62,11 @@ bool extendedTicked(HWND dialog) {
   return SendMessageA(GetDlgItem(dialog, IDC_EXTENDED), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+// What a button tells its dialog when it is clicked.
+void click(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
 
 void search(HWND dialog, const char* query) {
   SetDlgItemTextA(dialog, IDC_QUERY, query);
