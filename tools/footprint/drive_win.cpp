@@ -1,0 +1,213 @@
+#include "drive_win.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "resource.h"
+
+namespace {
+
+constexpr const char* kSearchCaption = "Search for Location";
+constexpr const char* kNotFoundCaption = "Not found!";
+constexpr UINT_PTR kRefreshTimer = 2;
+
+void removeTree(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = folder + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+void copyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      copyTree(from + "\\" + name, to + "\\" + name);
+    } else {
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    }
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+struct WindowQuery {
+  DWORD processId;
+  const char* className;
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
+  auto* query = reinterpret_cast<WindowQuery*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != query->processId) return TRUE;
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, query->className) != 0) return TRUE;
+  char caption[256] = "";
+  GetWindowTextA(window, caption, sizeof caption);
+  if (query->caption && lstrcmpA(caption, query->caption) != 0) return TRUE;
+  query->found = window;
+  return FALSE;
+}
+
+HWND findWindow(DWORD processId, const char* className, const char* caption) {
+  WindowQuery query{processId, className, caption, nullptr};
+  EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+template <typename Condition>
+bool waitUntil(Condition done, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(5);
+  }
+  return true;
+}
+
+HWND waitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
+  HWND found = nullptr;
+  waitUntil([&] { return (found = findWindow(processId, className, caption)) != nullptr; },
+            timeoutMs);
+  return found;
+}
+
+// Sent, not posted, so that it has been handled when it returns.
+bool sendCommand(HWND window, int id, DWORD timeoutMs) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(window, id)), SMTO_NORMAL,
+                             timeoutMs, &ignored) != 0;
+}
+
+bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+// The list filled (OK enabled, Search back) or the not-found box, which is
+// closed so that the dialog can go on.
+bool waitForResults(DWORD processId, HWND dialog, DWORD timeoutMs) {
+  HWND list = GetDlgItem(dialog, IDC_RESULTS);
+  return waitUntil(
+      [&] {
+        if (HWND box = findWindow(processId, "#32770", kNotFoundCaption)) {
+          PostMessageA(box, WM_COMMAND, IDOK, 0);
+          return waitUntil([&] { return !IsWindow(box) && enabled(dialog, IDC_SEARCH); }, 5000);
+        }
+        return enabled(dialog, IDC_SEARCH) && enabled(dialog, IDC_OK) &&
+               SendMessageA(list, CB_GETCOUNT, 0, 0) > 0;
+      },
+      timeoutMs);
+}
+
+}  // namespace
+
+double nowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER value;
+    QueryPerformanceFrequency(&value);
+    return value;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void layOutInstalledFolder(const std::string& folder, const std::string& exe,
+                           const std::string& exeName, const std::string& skins,
+                           const std::string& settings) {
+  removeTree(folder);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CopyFileA(exe.c_str(), (folder + "\\" + exeName).c_str(), FALSE);
+  copyTree(skins, folder + "\\Skins");
+  CreateDirectoryA((folder + "\\Temp").c_str(), nullptr);
+  CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
+  std::ofstream(folder + "\\Setup\\Setup.ini", std::ios::binary) << settings;
+}
+
+Program startProgram(const std::string& exe, const std::string& folder, const char* windowClass,
+                     DWORD timeoutMs) {
+  Program program;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string command = "\"" + exe + "\"";
+  if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &program.process)) {
+    return program;
+  }
+  program.window = waitForWindow(program.process.dwProcessId, windowClass, nullptr, timeoutMs);
+  return program;
+}
+
+void stopProgram(Program& program) {
+  if (!program.process.hProcess) return;
+  if (program.window) PostMessageA(program.window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(program.process.hProcess, 10000) != WAIT_OBJECT_0) {
+    TerminateProcess(program.process.hProcess, 1);
+    WaitForSingleObject(program.process.hProcess, 5000);
+  }
+  CloseHandle(program.process.hThread);
+  CloseHandle(program.process.hProcess);
+  program = Program{};
+}
+
+double refreshOnce(HWND window, DWORD timeoutMs) {
+  DWORD_PTR ignored = 0;
+  double start = nowMs();
+  if (!SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
+    return -1;
+  }
+  return nowMs() - start;
+}
+
+bool searchOnce(const Program& program, const std::string& query, bool commit, DWORD timeoutMs) {
+  DWORD processId = program.process.dwProcessId;
+  // Posted: the dialog runs modally inside the command's handler.
+  PostMessageA(program.window, WM_COMMAND, IDM_SEARCH, 0);
+  HWND dialog = waitForWindow(processId, "#32770", kSearchCaption, timeoutMs);
+  if (!dialog) return false;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, IDC_QUERY), WM_SETTEXT, 0,
+                      reinterpret_cast<LPARAM>(query.c_str()), SMTO_NORMAL, timeoutMs, &ignored);
+  bool found =
+      sendCommand(dialog, IDC_SEARCH, timeoutMs) && waitForResults(processId, dialog, timeoutMs);
+  bool withEntry = found && enabled(dialog, IDC_OK);
+  sendCommand(dialog, commit && withEntry ? IDC_OK : IDC_CANCEL, timeoutMs);
+  // A commit ends the dialog once its report has been downloaded.
+  bool ended = waitUntil([&] { return !IsWindow(dialog); }, timeoutMs);
+  if (!ended) sendCommand(dialog, IDC_CANCEL, timeoutMs);
+  return found && ended;
+}
+
+double longestPing(HWND window, DWORD durationMs, DWORD intervalMs) {
+  double longest = 0;
+  double end = nowMs() + durationMs;
+  while (nowMs() < end) {
+    DWORD_PTR ignored = 0;
+    double start = nowMs();
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+    double took = nowMs() - start;
+    if (took > longest) longest = took;
+    Sleep(intervalMs);
+  }
+  return longest;
+}
