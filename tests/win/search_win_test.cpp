@@ -91,7 +91,11 @@ class SearchDialog : public MainWindowTest {
         [](void* parameter) -> DWORD {
           auto* job = static_cast<Job*>(parameter);
           HWND dialog = nullptr;
-          eventually([&] { return (dialog = findDialog("Search for Location")) != nullptr; });
+          // Visible only once its controls exist and it has been initialised.
+          eventually([&] {
+            dialog = findDialog("Search for Location");
+            return dialog && IsWindowVisible(dialog);
+          });
           if (dialog) job->drive(dialog);
           if (dialog && IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
           return 0;
