@@ -180,7 +180,10 @@ struct DialogCloser {
 DWORD WINAPI closeAboutDialog(void* parameter) {
   auto* closer = static_cast<DialogCloser*>(parameter);
   HWND dialog = nullptr;
-  for (int i = 0; i < 200 && !dialog; ++i, Sleep(25)) dialog = FindWindowA("#32770", "About");
+  // Visible only once its controls exist and it has been initialised.
+  for (int i = 0; i < 200 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(25)) {
+    dialog = FindWindowA("#32770", "About");
+  }
   if (!dialog) return 0;
   switch (closer->way) {
     case DialogCloser::OkButton:
