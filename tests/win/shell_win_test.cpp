@@ -267,6 +267,7 @@ TEST(Program, CloseAndExitEndWithStatusZeroAndTheSettingsAsLastSaved) {
     SCOPED_TRACE(c.what);
     PROCESS_INFORMATION process = startProgram(folder, saved);
     ASSERT_NE(process.hProcess, nullptr);
+    WaitForInputIdle(process.hProcess, 15000);  // past the window's creation
     HWND window = programWindow(process.dwProcessId);
     ASSERT_NE(window, nullptr);
     for (UINT command : c.commands) SendMessageA(window, WM_COMMAND, command, 0);

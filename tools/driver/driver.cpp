@@ -229,14 +229,22 @@ Program startProgram(const std::string& exe, const std::string& folder, DWORD ti
                       folder.c_str(), &startup, &program.process)) {
     return program;
   }
+  // The window exists from the start of its creation, which runs the first
+  // download; the program takes input once its message loop waits.
+  WaitForInputIdle(program.process.hProcess, timeoutMs);
   program.window = waitForMainWindow(program.process.dwProcessId, timeoutMs);
   return program;
 }
 
 HWND waitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
   HWND found = nullptr;
-  waitUntil([&] { return (found = findWindow(processId, className, caption)) != nullptr; },
-            timeoutMs);
+  // A dialog is shown only once its controls exist and it has been initialised.
+  waitUntil(
+      [&] {
+        found = findWindow(processId, className, caption);
+        return found != nullptr && IsWindowVisible(found);
+      },
+      timeoutMs);
   return found;
 }
 
