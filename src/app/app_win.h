@@ -19,3 +19,9 @@ bool registerMainWindowClass(HINSTANCE instance);
 HWND createMainWindow(HINSTANCE instance);
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Takes each picture out of the dialog's static controls and deletes it, for
+// WM_DESTROY: Wine's static control never deletes a bitmap that it loaded
+// from the dialog template, so every opening would leak one; a picture
+// handed back by STM_SETIMAGE is the caller's to delete on every platform.
+void releaseDialogPictures(HWND dialog);

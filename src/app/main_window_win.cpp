@@ -14,6 +14,7 @@
 namespace {
 
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_DESTROY) releaseDialogPictures(dialog);
   if (message == WM_COMMAND) {
     WORD command = LOWORD(wParam);
     if (command == IDCANCEL || command == IDC_ABOUT_OK) EndDialog(dialog, command);
@@ -101,7 +102,20 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM event) {
   }
 }
 
+BOOL CALLBACK releasePicture(HWND control, LPARAM) {
+  char name[16] = "";
+  GetClassNameA(control, name, sizeof name);
+  if (lstrcmpiA(name, "Static") == 0 &&
+      (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+    auto picture = reinterpret_cast<HGDIOBJ>(SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, 0));
+    if (picture) DeleteObject(picture);
+  }
+  return TRUE;
+}
+
 }  // namespace
+
+void releaseDialogPictures(HWND dialog) { EnumChildWindows(dialog, releasePicture, 0); }
 
 bool registerMainWindowClass(HINSTANCE instance) {
   WNDCLASSA windowClass{};

@@ -149,6 +149,7 @@ void endSearchDialog(HWND dialog) { EndDialog(dialog, 0); }
 
 void onDestroy(HWND dialog) {
   emptyResults(dialog);
+  releaseDialogPictures(dialog);
   // A scan posted just before the end is released here, not shown.
   MSG pending;
   while (PeekMessageA(&pending, dialog, WM_SEARCH_SCANNED, WM_SEARCH_SCANNED, PM_REMOVE)) {
