@@ -155,6 +155,18 @@ Program startProgram(const std::string& exe, const std::string& folder, const ch
     return program;
   }
   program.window = waitForWindow(program.process.dwProcessId, windowClass, nullptr, timeoutMs);
+  // The window is found while its creation, first refresh included, may
+  // still run, and the download machinery answers a message or two on its
+  // way; the program has started once it has answered at once for a second.
+  double end = nowMs() + timeoutMs;
+  double quietSince = nowMs();
+  while (program.window && nowMs() < end && nowMs() - quietSince < 1000) {
+    DWORD_PTR ignored = 0;
+    double start = nowMs();
+    SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored);
+    if (nowMs() - start >= 50) quietSince = nowMs();
+    Sleep(10);
+  }
   return program;
 }
 
@@ -179,23 +191,42 @@ double refreshOnce(HWND window, DWORD timeoutMs) {
   return nowMs() - start;
 }
 
-bool searchOnce(const Program& program, const std::string& query, bool commit, DWORD timeoutMs) {
+const char* searchOnce(const Program& program, const std::string& query, bool commit,
+                       DWORD timeoutMs) {
   DWORD processId = program.process.dwProcessId;
   // Posted: the dialog runs modally inside the command's handler.
   PostMessageA(program.window, WM_COMMAND, IDM_SEARCH, 0);
   HWND dialog = waitForWindow(processId, "#32770", kSearchCaption, timeoutMs);
-  if (!dialog) return false;
+  // The window exists before its controls do; it is shown once they are
+  // ready.
+  if (!dialog || !waitUntil([&] { return IsWindowVisible(dialog) != FALSE; }, timeoutMs)) {
+    return "the dialog did not open";
+  }
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(GetDlgItem(dialog, IDC_QUERY), WM_SETTEXT, 0,
                       reinterpret_cast<LPARAM>(query.c_str()), SMTO_NORMAL, timeoutMs, &ignored);
-  bool found =
-      sendCommand(dialog, IDC_SEARCH, timeoutMs) && waitForResults(processId, dialog, timeoutMs);
-  bool withEntry = found && enabled(dialog, IDC_OK);
+  // An empty query would leave the dialog disabled for good.
+  DWORD_PTR length = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, IDC_QUERY), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, timeoutMs,
+                      &length);
+  if (length == 0) {
+    sendCommand(dialog, IDC_CANCEL, timeoutMs);
+    return "the query was not typed";
+  }
+  const char* failure = nullptr;
+  if (!sendCommand(dialog, IDC_SEARCH, timeoutMs)) {
+    failure = "Search was not handled";
+  } else if (!waitForResults(processId, dialog, timeoutMs)) {
+    failure = "no list and no not-found box";
+  }
+  bool withEntry = !failure && enabled(dialog, IDC_OK);
   sendCommand(dialog, commit && withEntry ? IDC_OK : IDC_CANCEL, timeoutMs);
   // A commit ends the dialog once its report has been downloaded.
-  bool ended = waitUntil([&] { return !IsWindow(dialog); }, timeoutMs);
-  if (!ended) sendCommand(dialog, IDC_CANCEL, timeoutMs);
-  return found && ended;
+  if (!waitUntil([&] { return !IsWindow(dialog); }, timeoutMs)) {
+    sendCommand(dialog, IDC_CANCEL, timeoutMs);
+    if (!failure) failure = "the dialog did not end";
+  }
+  return failure;
 }
 
 double longestPing(HWND window, DWORD durationMs, DWORD intervalMs) {

@@ -32,9 +32,10 @@ double refreshOnce(HWND window, DWORD timeoutMs);
 
 // Opens the Search dialog, searches `query`, waits for the list or the
 // not-found box (closing the box), then ends the dialog with OK when
-// `commit` and there is an entry, else with Cancel. True when every step
-// completed.
-bool searchOnce(const Program& program, const std::string& query, bool commit, DWORD timeoutMs);
+// `commit` and there is an entry, else with Cancel. Null when every step
+// completed, else what failed.
+const char* searchOnce(const Program& program, const std::string& query, bool commit,
+                       DWORD timeoutMs);
 
 // Sends WM_NULL every `intervalMs` for `durationMs`; the longest time one
 // took to come back, in milliseconds.

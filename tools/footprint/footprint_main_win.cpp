@@ -1,20 +1,23 @@
-// skyvane-footprint: the program's memory, GDI, USER and handle counts beside
-// those of a minimal Win32 program, before and after a long stretch of use
-// (refreshes and searches against the sample service), and how long a slow
-// refresh holds up its user-interface thread. Prints a table; exits 1 when a
-// goal is missed and 2 when the run itself failed.
+// skyvane-footprint: the program's memory, GDI, USER, handle and thread
+// counts beside those of a minimal Win32 program, before, halfway through and
+// after a long stretch of use (refreshes and searches against the sample
+// service), and how long a slow refresh holds up its user-interface thread.
+// Prints a table; exits 1 when a goal is missed and 2 when the run itself
+// failed.
 //
-//   skyvane-footprint [--refreshes N] [--searches N] [--slow-ms MS]
-//                     [--service URL] [--skyvane EXE] [--minimal EXE]
-//                     [--skins DIR] [--work DIR]
+//   skyvane-footprint [--trace] [--refreshes N] [--searches N] [--slow-ms MS]
+//                     [--rest-ms MS] [--service URL] [--skyvane EXE]
+//                     [--minimal EXE] [--skins DIR] [--work DIR]
 //
-// --slow-ms 0 leaves out the responsiveness run.
+// --slow-ms 0 leaves out the responsiveness run; --rest-ms 0 reads the
+// counts without waiting for the program to come to rest.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drive_win.h"
@@ -23,15 +26,16 @@
 namespace {
 
 struct Options {
+  bool trace = false;
   int refreshes = 1000;
   int searches = 100;
   int slowMs = 2000;
+  int restMs = 90000;
   std::string service = SKYVANE_SERVICE_BASE_URL;
   std::string skyvane = SKYVANE_EXE;
   std::string minimal = MINIMAL_EXE;
   std::string skins = SKYVANE_SKINS;
   std::string work;
-  bool trace = false;
 };
 
 // The goals.
@@ -45,6 +49,7 @@ const char* const kQueries[] = {"TX",       "San",    "Paris",          "London"
                                 "Portland", "Canada", "Anchor",         "78",      "Springfield",
                                 "Austin",   "Oslo",   "78701",          "Nowhere", "Austin, TX",
                                 "787",      "Port",   "Springfield, IL"};
+constexpr int kQueryCount = static_cast<int>(sizeof kQueries / sizeof kQueries[0]);
 
 // A Windows path from a Unix one (Wine maps / to drive Z:).
 std::string windowsPath(std::string path) {
@@ -67,6 +72,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.searches = std::atoi(value.c_str());
     } else if (name == "--slow-ms") {
       options.slowMs = std::atoi(value.c_str());
+    } else if (name == "--rest-ms") {
+      options.restMs = std::atoi(value.c_str());
     } else if (name == "--service") {
       options.service = value;
     } else if (name == "--skyvane") {
@@ -112,14 +119,39 @@ double fileKiB(const std::string& path) {
   return (static_cast<double>(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / 1024.0;
 }
 
-// Lets a freshly started or freshly worked program come to rest: its queue
-// answers, and whatever it posted to itself has run.
-Footprint settledMeasure(const Program& program) {
+// Reads the counts once the program is at rest: its queue answers, and the
+// threads that the platform's download machinery keeps for a while (a
+// thread-pool worker, the keep-alive connection collector) have ended, as
+// they have through the minutes between two refreshes. Without a rest limit
+// only the queue is waited for.
+Footprint restedMeasure(const Program& program, DWORD restMs) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, kStepTimeoutMs, &ignored);
+  double end = nowMs() + restMs;
+  while (nowMs() < end && threadCount(program.process.hProcess).value > 1) Sleep(500);
   Sleep(1000);
   SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, kStepTimeoutMs, &ignored);
   return measure(program.process.hProcess);
+}
+
+// One step of the workload: a refresh, or search number `search`.
+struct Step {
+  bool refresh;
+  int search;
+};
+
+// The refreshes with the searches spread evenly among them.
+std::vector<Step> planWorkload(int refreshes, int searches) {
+  std::vector<Step> steps;
+  int placed = 0;
+  for (int r = 1; r <= refreshes; ++r) {
+    steps.push_back({true, 0});
+    for (; placed < static_cast<long long>(r) * searches / refreshes; ++placed) {
+      steps.push_back({false, placed});
+    }
+  }
+  for (; placed < searches; ++placed) steps.push_back({false, placed});
+  return steps;
 }
 
 struct Workload {
@@ -130,51 +162,48 @@ struct Workload {
   double searchTotalMs = 0;
 };
 
-// Refreshes with the searches spread evenly among them; every tenth search
-// commits its first entry, which also rewrites the settings and slides the
-// window in. False as soon as a step fails.
-// With `trace`, the counts after every step that changed one of them.
+// With --trace, the counts after every step that changed one of them.
 void traceStep(const Program& program, const std::string& step, Footprint& last) {
   Footprint now = measure(program.process.hProcess);
   if (now.gdiObjects.value == last.gdiObjects.value &&
       now.userObjects.value == last.userObjects.value && now.handles.value == last.handles.value) {
     return;
   }
-  std::fprintf(stderr, "%-28s gdi %ld, user %ld, handles %ld, private %.0f KiB\n", step.c_str(),
-               now.gdiObjects.value, now.userObjects.value, now.handles.value,
-               now.privateBytes / 1024.0);
+  std::fprintf(stderr, "%-28s gdi %ld, user %ld, handles %ld, threads %ld, private %.0f KiB\n",
+               step.c_str(), now.gdiObjects.value, now.userObjects.value, now.handles.value,
+               now.threads.value, now.privateBytes / 1024.0);
   last = now;
 }
 
-bool runWorkload(const Program& program, int refreshes, int searches, bool trace, Workload& done) {
-  Footprint last;
-  int every = searches > 0 ? (refreshes > searches ? refreshes / searches : 1) : 0;
-  int queryCount = static_cast<int>(sizeof kQueries / sizeof kQueries[0]);
-  for (int i = 0; i < refreshes || done.searchesDone < searches; ++i) {
-    if (i < refreshes) {
+// Runs steps [first, last) of the plan. Every tenth search commits its first
+// entry, which also rewrites the settings and slides the window in. False as
+// soon as a step fails.
+bool runSteps(const Program& program, const std::vector<Step>& plan, size_t first, size_t last,
+              bool trace, Workload& done) {
+  Footprint traced;
+  for (size_t i = first; i < last; ++i) {
+    const Step& step = plan[i];
+    if (step.refresh) {
       double took = refreshOnce(program.window, kStepTimeoutMs);
       if (took < 0) {
-        std::fprintf(stderr, "refresh %d did not return\n", i + 1);
+        std::fprintf(stderr, "refresh %d did not return\n", done.refreshesDone + 1);
         return false;
       }
       ++done.refreshesDone;
       done.refreshTotalMs += took;
       if (took > done.refreshLongestMs) done.refreshLongestMs = took;
-      if (trace) traceStep(program, "refresh " + std::to_string(i + 1), last);
+      if (trace) traceStep(program, "refresh " + std::to_string(done.refreshesDone), traced);
+      continue;
     }
-    bool searchNow = every > 0 && (i + 1) % every == 0;
-    if ((searchNow || i >= refreshes) && done.searchesDone < searches) {
-      int n = done.searchesDone;
-      double start = nowMs();
-      if (!searchOnce(program, kQueries[n % queryCount], n % 10 == 9, kStepTimeoutMs)) {
-        std::fprintf(stderr, "search %d (\"%s\") did not complete\n", n + 1,
-                     kQueries[n % queryCount]);
-        return false;
-      }
-      done.searchTotalMs += nowMs() - start;
-      ++done.searchesDone;
-      if (trace) traceStep(program, std::string("search ") + kQueries[n % queryCount], last);
+    const char* query = kQueries[step.search % kQueryCount];
+    double start = nowMs();
+    if (const char* failure = searchOnce(program, query, step.search % 10 == 9, kStepTimeoutMs)) {
+      std::fprintf(stderr, "search %d (\"%s\"): %s\n", step.search + 1, query, failure);
+      return false;
     }
+    done.searchTotalMs += nowMs() - start;
+    ++done.searchesDone;
+    if (trace) traceStep(program, std::string("search ") + query, traced);
   }
   return true;
 }
@@ -186,7 +215,9 @@ struct Responsiveness {
 };
 
 // A program whose report link answers after `slowMs`: a refresh is posted as
-// the timer posts it, and pings measure how long the thread does not answer.
+// the timer posts it, and pings every 10 ms find how long the thread does
+// not answer; then a refresh is sent and timed. Three rounds, the longest
+// figures kept.
 Responsiveness measureResponsiveness(const Options& options) {
   Responsiveness result;
   std::string folder = options.work + "\\slow";
@@ -200,8 +231,7 @@ Responsiveness measureResponsiveness(const Options& options) {
     return result;
   }
   result.idlePingMs = longestPing(program.window, 1000, 10);
-  constexpr int kRounds = 3;
-  for (int round = 0; round < kRounds; ++round) {
+  for (int round = 0; round < 3; ++round) {
     PostMessageA(program.window, WM_TIMER, 2, 0);
     double blocked = longestPing(program.window, options.slowMs + 2000, 10);
     if (blocked > result.blockedMs) result.blockedMs = blocked;
@@ -212,15 +242,18 @@ Responsiveness measureResponsiveness(const Options& options) {
   return result;
 }
 
+// Columns of the table.
+enum Reading { kMinimalStart, kMinimalEnd, kStart, kHalf, kEnd, kReadings };
+
 std::string countText(const Count& count) {
   return count.value < 0 ? "n/a" : std::to_string(count.value);
 }
 
-void printCountRow(const char* name, const Count Footprint::*field, const Footprint (&all)[4]) {
-  std::string label = std::string(name) + " [" + (all[2].*field).source + "]";
-  std::printf("%-44s %9s %9s %9s %9s %+9ld\n", label.c_str(), countText(all[0].*field).c_str(),
-              countText(all[1].*field).c_str(), countText(all[2].*field).c_str(),
-              countText(all[3].*field).c_str(), (all[3].*field).value - (all[2].*field).value);
+void printCountRow(const char* name, Count Footprint::*field, const Footprint (&all)[kReadings]) {
+  std::string label = std::string(name) + " [" + (all[kEnd].*field).source + "]";
+  std::printf("%-40s", label.c_str());
+  for (const Footprint& reading : all) std::printf(" %8s", countText(reading.*field).c_str());
+  std::printf(" %+8ld\n", (all[kEnd].*field).value - (all[kHalf].*field).value);
 }
 
 struct Goal {
@@ -229,11 +262,11 @@ struct Goal {
   bool met;
 };
 
-void addGrowthGoal(std::vector<Goal>& goals, const char* name, const Count& before,
-                   const Count& after) {
-  bool known = before.value >= 0 && after.value >= 0;
-  long growth = after.value - before.value;
-  goals.push_back({std::string("no growth: ") + name,
+void addGrowthGoal(std::vector<Goal>& goals, const char* name, const Count& half,
+                   const Count& end) {
+  bool known = half.value >= 0 && end.value >= 0;
+  long growth = end.value - half.value;
+  goals.push_back({std::string("no growth in the second half: ") + name,
                    known ? std::to_string(growth) : std::string("not reported"),
                    known && growth <= 0});
 }
@@ -244,14 +277,74 @@ std::string mib(double bytes) {
   return text;
 }
 
+void printReport(const Options& options, const Footprint (&readings)[kReadings],
+                 const Workload& workload, const Responsiveness& responsiveness,
+                 std::vector<Goal>& goals) {
+  const char* wine = wineVersion();
+  std::printf("Skyvane footprint%s%s: %d refreshes and %d searches against %s\n\n",
+              wine ? " under Wine " : "", wine ? wine : "", workload.refreshesDone,
+              workload.searchesDone, options.service.c_str());
+  std::printf("%-40s %8s %8s %8s %8s %8s %8s\n", "", "minimal", "minimal", "Skyvane", "Skyvane",
+              "Skyvane", "growth");
+  std::printf("%-40s %8s %8s %8s %8s %8s %8s\n", "", "start", "end", "start", "half", "end",
+              "2nd half");
+  std::printf("%-40s", "private bytes (KiB)");
+  for (const Footprint& reading : readings) std::printf(" %8.0f", reading.privateBytes / 1024.0);
+  std::printf(
+      " %+8.0f\n",
+      (static_cast<double>(readings[kEnd].privateBytes) - readings[kHalf].privateBytes) / 1024.0);
+  printCountRow("GDI objects", &Footprint::gdiObjects, readings);
+  printCountRow("USER objects", &Footprint::userObjects, readings);
+  printCountRow("handles", &Footprint::handles, readings);
+  printCountRow("threads", &Footprint::threads, readings);
+
+  double exeKiB = fileKiB(options.skyvane);
+  std::printf("\n%-40s %.1f KiB (%.0f bytes)\n", "Skyvane.exe", exeKiB, exeKiB * 1024);
+  if (workload.refreshesDone > 0) {
+    std::printf("%-40s mean %.1f ms, longest %.1f ms\n", "refresh",
+                workload.refreshTotalMs / workload.refreshesDone, workload.refreshLongestMs);
+  }
+  if (workload.searchesDone > 0) {
+    std::printf("%-40s mean %.1f ms\n", "search: open, search, list, close",
+                workload.searchTotalMs / workload.searchesDone);
+  }
+  if (options.slowMs > 0) {
+    std::string label = "refresh against a " + std::to_string(options.slowMs) + " ms service";
+    std::printf("%-40s %.1f ms\n", label.c_str(), responsiveness.refreshMs);
+    std::printf("%-40s %.1f ms (idle: %.1f ms)\n", "  UI thread blocked (longest ping)",
+                responsiveness.blockedMs, responsiveness.idlePingMs);
+  }
+
+  addGrowthGoal(goals, "GDI objects", readings[kHalf].gdiObjects, readings[kEnd].gdiObjects);
+  addGrowthGoal(goals, "USER objects", readings[kHalf].userObjects, readings[kEnd].userObjects);
+  addGrowthGoal(goals, "handles", readings[kHalf].handles, readings[kEnd].handles);
+  for (auto [skyvane, minimal, when] :
+       {std::tuple{kStart, kMinimalStart, "start"}, std::tuple{kEnd, kMinimalEnd, "end"}}) {
+    double over =
+        static_cast<double>(readings[skyvane].privateBytes) - readings[minimal].privateBytes;
+    goals.push_back({std::string("private bytes within 2 MiB of minimal, ") + when, mib(over),
+                     over <= kPrivateMarginMiB * 1048576.0});
+  }
+  char size[32];
+  std::snprintf(size, sizeof size, "%.1f KiB", exeKiB);
+  goals.push_back({"Skyvane.exe at most 400 KiB", size, exeKiB >= 0 && exeKiB <= kExeLimitKiB});
+
+  std::printf("\n%-48s %12s  %s\n", "goal", "figure", "result");
+  for (const Goal& goal : goals) {
+    std::printf("%-48s %12s  %s\n", goal.name.c_str(), goal.figure.c_str(),
+                goal.met ? "met" : "MISSED");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: skyvane-footprint [--refreshes N] [--searches N] [--slow-ms MS] "
-                 "[--service URL] [--skyvane EXE] [--minimal EXE] [--skins DIR] [--work DIR]\n");
+                 "usage: skyvane-footprint [--trace] [--refreshes N] [--searches N] "
+                 "[--slow-ms MS] [--rest-ms MS] [--service URL] [--skyvane EXE] "
+                 "[--minimal EXE] [--skins DIR] [--work DIR]\n");
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -263,7 +356,6 @@ int main(int argc, char** argv) {
   layOutInstalledFolder(minimalFolder, options.minimal, "skyvane-minimal.exe", options.skins,
                         settings);
   layOutInstalledFolder(skyvaneFolder, options.skyvane, "Skyvane.exe", options.skins, settings);
-
   Program minimal = startProgram(minimalFolder + "\\skyvane-minimal.exe", minimalFolder,
                                  "SkyvaneMinimal", kStepTimeoutMs);
   Program skyvane =
@@ -276,79 +368,33 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // Columns: minimal at start, minimal at the end, Skyvane at start, Skyvane
-  // after the workload.
-  Footprint readings[4];
-  readings[0] = settledMeasure(minimal);
-  readings[2] = settledMeasure(skyvane);
+  // What the first search or the first not-found box sets up once shows in
+  // the first half; a leak, however slow, shows in the second as well.
+  Footprint readings[kReadings];
+  std::vector<Step> plan = planWorkload(options.refreshes, options.searches);
   Workload workload;
-  bool worked = runWorkload(skyvane, options.refreshes, options.searches, options.trace, workload);
-  readings[3] = settledMeasure(skyvane);
-  readings[1] = settledMeasure(minimal);
+  readings[kMinimalStart] = restedMeasure(minimal, 0);
+  readings[kStart] = restedMeasure(skyvane, options.restMs);
+  bool worked = runSteps(skyvane, plan, 0, plan.size() / 2, options.trace, workload);
+  readings[kHalf] = restedMeasure(skyvane, options.restMs);
+  worked = worked && runSteps(skyvane, plan, plan.size() / 2, plan.size(), options.trace, workload);
+  readings[kEnd] = restedMeasure(skyvane, options.restMs);
+  readings[kMinimalEnd] = restedMeasure(minimal, 0);
   stopProgram(skyvane);
   stopProgram(minimal);
 
   Responsiveness responsiveness;
   if (worked && options.slowMs > 0) responsiveness = measureResponsiveness(options);
 
-  const char* wine = wineVersion();
-  std::printf("Skyvane footprint%s%s: %d refreshes and %d searches against %s\n\n",
-              wine ? " under Wine " : "", wine ? wine : "", workload.refreshesDone,
-              workload.searchesDone, options.service.c_str());
-  std::printf("%-44s %9s %9s %9s %9s %9s\n", "", "minimal", "minimal", "Skyvane", "Skyvane",
-              "Skyvane");
-  std::printf("%-44s %9s %9s %9s %9s %9s\n", "", "start", "end", "start", "end", "growth");
-  std::printf("%-44s %9.0f %9.0f %9.0f %9.0f %+9.0f\n", "private bytes (KiB)",
-              readings[0].privateBytes / 1024.0, readings[1].privateBytes / 1024.0,
-              readings[2].privateBytes / 1024.0, readings[3].privateBytes / 1024.0,
-              (static_cast<double>(readings[3].privateBytes) - readings[2].privateBytes) / 1024.0);
-  printCountRow("GDI objects", &Footprint::gdiObjects, readings);
-  printCountRow("USER objects", &Footprint::userObjects, readings);
-  printCountRow("handles", &Footprint::handles, readings);
-
-  double exeKiB = fileKiB(options.skyvane);
-  std::printf("\n%-44s %.1f KiB (%.0f bytes)\n", "Skyvane.exe size", exeKiB, exeKiB * 1024);
-  if (workload.refreshesDone > 0) {
-    std::printf("%-44s mean %.1f ms, longest %.1f ms\n", "refresh against the service",
-                workload.refreshTotalMs / workload.refreshesDone, workload.refreshLongestMs);
-  }
-  if (workload.searchesDone > 0) {
-    std::printf("%-44s mean %.1f ms\n", "search: open, search, list, close",
-                workload.searchTotalMs / workload.searchesDone);
-  }
-  if (options.slowMs > 0) {
-    std::printf("%-44s %.1f ms\n", "longest ping, idle", responsiveness.idlePingMs);
-    std::string label = "refresh against a " + std::to_string(options.slowMs) + " ms service";
-    std::printf("%-44s %.1f ms\n", label.c_str(), responsiveness.refreshMs);
-    std::printf("%-44s %.1f ms\n", "  UI thread blocked (longest ping)", responsiveness.blockedMs);
-  }
-
   std::vector<Goal> goals;
-  addGrowthGoal(goals, "GDI objects", readings[2].gdiObjects, readings[3].gdiObjects);
-  addGrowthGoal(goals, "USER objects", readings[2].userObjects, readings[3].userObjects);
-  addGrowthGoal(goals, "handles", readings[2].handles, readings[3].handles);
-  double margin = kPrivateMarginMiB * 1048576.0;
-  for (int at : {2, 3}) {
-    double over = static_cast<double>(readings[at].privateBytes) - readings[at - 2].privateBytes;
-    goals.push_back(
-        {std::string("private bytes within 2 MiB of minimal, ") + (at == 2 ? "start" : "end"),
-         mib(over), over <= margin});
-  }
-  char size[32];
-  std::snprintf(size, sizeof size, "%.1f KiB", exeKiB);
-  goals.push_back({"Skyvane.exe at most 400 KiB", size, exeKiB >= 0 && exeKiB <= kExeLimitKiB});
-
-  std::printf("\n%-44s %12s  %s\n", "goal", "figure", "result");
-  bool allMet = true;
-  for (const Goal& goal : goals) {
-    std::printf("%-44s %12s  %s\n", goal.name.c_str(), goal.figure.c_str(),
-                goal.met ? "met" : "MISSED");
-    allMet = allMet && goal.met;
-  }
+  printReport(options, readings, workload, responsiveness, goals);
   if (!worked) {
     std::printf("\nthe workload stopped early: %d refreshes, %d searches\n", workload.refreshesDone,
                 workload.searchesDone);
     return 2;
   }
-  return allMet ? 0 : 1;
+  for (const Goal& goal : goals) {
+    if (!goal.met) return 1;
+  }
+  return 0;
 }

@@ -1,6 +1,7 @@
 #include "probe_win.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <vector>
@@ -162,7 +163,21 @@ Count handleCount(HANDLE process) {
   return {probeHandles(process), "DuplicateHandle probe"};
 }
 
+Count threadCount(HANDLE process) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return {};
+  DWORD processId = GetProcessId(process);
+  long count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == processId) ++count;
+  }
+  CloseHandle(snapshot);
+  return {count, "Toolhelp"};
+}
+
 Footprint measure(HANDLE process) {
   return Footprint{privateBytes(process), gdiObjects(process), userObjects(process),
-                   handleCount(process)};
+                   handleCount(process), threadCount(process)};
 }

@@ -19,6 +19,7 @@ struct Footprint {
   Count gdiObjects;
   Count userObjects;
   Count handles;
+  Count threads;
 };
 
 // PrivateUsage of GetProcessMemoryInfo (Wine: the process's anonymous
@@ -33,6 +34,9 @@ Count gdiObjects(HANDLE process);
 Count userObjects(HANDLE process);
 // GetProcessHandleCount, else the handle values that DuplicateHandle can copy.
 Count handleCount(HANDLE process);
+
+// The process's threads, from a Toolhelp snapshot.
+Count threadCount(HANDLE process);
 
 Footprint measure(HANDLE process);
 
