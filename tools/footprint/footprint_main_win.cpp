@@ -5,15 +5,17 @@
 // Prints a table; exits 1 when a goal is missed and 2 when the run itself
 // failed.
 //
-//   skyvane-footprint [--trace] [--refreshes N] [--searches N] [--slow-ms MS]
+//   skyvane-footprint [--trace] [--growth-only] [--refreshes N] [--searches N] [--slow-ms MS]
 //                     [--rest-ms MS] [--service URL] [--skyvane EXE]
 //                     [--minimal EXE] [--skins DIR] [--work DIR]
 //
 // --slow-ms 0 leaves out the responsiveness run; --rest-ms 0 reads the
-// counts without waiting for the program to come to rest.
+// counts without waiting for the program to come to rest; --growth-only
+// judges the run by the growth of the counts alone, as the short test does.
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,6 +29,7 @@ namespace {
 
 struct Options {
   bool trace = false;
+  bool growthOnly = false;
   int refreshes = 1000;
   int searches = 100;
   int slowMs = 2000;
@@ -62,7 +65,16 @@ std::string windowsPath(std::string path) {
 
 bool parseOptions(int argc, char** argv, Options& options) {
   int i = 1;
-  for (; i < argc && std::string(argv[i]) == "--trace"; ++i) options.trace = true;
+  for (; i < argc; ++i) {
+    std::string flag = argv[i];
+    if (flag == "--trace") {
+      options.trace = true;
+    } else if (flag == "--growth-only") {
+      options.growthOnly = true;
+    } else {
+      break;
+    }
+  }
   for (; i + 1 < argc; i += 2) {
     std::string name = argv[i];
     std::string value = argv[i + 1];
@@ -131,7 +143,19 @@ Footprint restedMeasure(const Program& program, DWORD restMs) {
   while (nowMs() < end && threadCount(program.process.hProcess).value > 1) Sleep(500);
   Sleep(1000);
   SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, kStepTimeoutMs, &ignored);
-  return measure(program.process.hProcess);
+  // The least of several samples: a leaked object stays in every one, while
+  // a connection or a paint in passing is missing from some.
+  Footprint least = measure(program.process.hProcess);
+  for (int sample = 1; sample < 5; ++sample) {
+    Sleep(250);
+    Footprint now = measure(program.process.hProcess);
+    least.privateBytes = std::min(least.privateBytes, now.privateBytes);
+    for (Count Footprint::*field : {&Footprint::gdiObjects, &Footprint::userObjects,
+                                    &Footprint::handles, &Footprint::threads}) {
+      (least.*field).value = std::min((least.*field).value, (now.*field).value);
+    }
+  }
+  return least;
 }
 
 // One step of the workload: a refresh, or search number `search`.
@@ -260,6 +284,7 @@ struct Goal {
   std::string name;
   std::string figure;
   bool met;
+  bool growth = false;  // judged by --growth-only too
 };
 
 void addGrowthGoal(std::vector<Goal>& goals, const char* name, const Count& half,
@@ -268,7 +293,7 @@ void addGrowthGoal(std::vector<Goal>& goals, const char* name, const Count& half
   long growth = end.value - half.value;
   goals.push_back({std::string("no growth in the second half: ") + name,
                    known ? std::to_string(growth) : std::string("not reported"),
-                   known && growth <= 0});
+                   known && growth <= 0, true});
 }
 
 std::string mib(double bytes) {
@@ -341,10 +366,11 @@ void printReport(const Options& options, const Footprint (&readings)[kReadings],
 int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: skyvane-footprint [--trace] [--refreshes N] [--searches N] "
-                 "[--slow-ms MS] [--rest-ms MS] [--service URL] [--skyvane EXE] "
-                 "[--minimal EXE] [--skins DIR] [--work DIR]\n");
+    std::fprintf(
+        stderr,
+        "usage: skyvane-footprint [--trace] [--growth-only] [--refreshes N] [--searches N] "
+        "[--slow-ms MS] [--rest-ms MS] [--service URL] [--skyvane EXE] "
+        "[--minimal EXE] [--skins DIR] [--work DIR]\n");
     return 2;
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -394,7 +420,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   for (const Goal& goal : goals) {
-    if (!goal.met) return 1;
+    if (!goal.met && (goal.growth || !options.growthOnly)) return 1;
   }
   return 0;
 }
