@@ -31,6 +31,19 @@ bool readMemory(HANDLE process, uint64_t address, void* buffer, size_t size) {
          read == size;
 }
 
+// Live entries of `processId`, or of no recorded owner since Wine keeps a
+// table per process, that are not stock objects.
+long countGdiEntries(const GdiEntry* table, size_t count, DWORD processId) {
+  long total = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const GdiEntry& entry = table[i];
+    bool stock = (entry.unique & 0x80) != 0;
+    bool ours = entry.ownerProcess == 0 || entry.ownerProcess == (processId & 0xFFFF);
+    if (entry.type != 0 && !stock && ours) ++total;
+  }
+  return total;
+}
+
 uint64_t gdiTableAddress(HANDLE process) {
   PROCESS_BASIC_INFORMATION basic{};
   if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) !=
@@ -119,18 +132,6 @@ long probeHandles(HANDLE process) {
 }
 
 }  // namespace
-
-long countGdiEntries(const void* entries, size_t count, DWORD processId) {
-  const auto* table = static_cast<const GdiEntry*>(entries);
-  long total = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const GdiEntry& entry = table[i];
-    bool stock = (entry.unique & 0x80) != 0;
-    bool ours = entry.ownerProcess == 0 || entry.ownerProcess == (processId & 0xFFFF);
-    if (entry.type != 0 && !stock && ours) ++total;
-  }
-  return total;
-}
 
 uint64_t privateBytes(HANDLE process) {
   PROCESS_MEMORY_COUNTERS_EX counters{};

@@ -39,8 +39,3 @@ Count handleCount(HANDLE process);
 Count threadCount(HANDLE process);
 
 Footprint measure(HANDLE process);
-
-// The GDI count from a copy of the handle table: live entries of `processId`
-// (or of no recorded owner, as Wine keeps a table per process) that are not
-// stock objects. `entries` points at `count` 24-byte entries.
-long countGdiEntries(const void* entries, size_t count, DWORD processId);
