@@ -199,10 +199,10 @@ void removeTree(const std::string& folder) {
 }
 
 void layOutInstalledFolder(const std::string& folder, const std::string& exe,
-                           const std::string& skins) {
+                           const std::string& skins, const std::string& exeName) {
   removeTree(folder);
   CreateDirectoryA(folder.c_str(), nullptr);
-  CopyFileA(exe.c_str(), (folder + "\\Skyvane.exe").c_str(), FALSE);
+  CopyFileA(exe.c_str(), (folder + "\\" + exeName).c_str(), FALSE);
   copyTree(skins, folder + "\\Skins");
   CreateDirectoryA((folder + "\\Temp").c_str(), nullptr);
 }

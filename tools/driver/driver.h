@@ -29,10 +29,10 @@ std::string windowsPath(const std::string& path);
 
 // --- Folders and processes ---------------------------------------------
 
-// Makes `folder` afresh as an installed copy: the program, its skin and an
-// empty Temp folder; no settings.
+// Makes `folder` afresh as an installed copy: the program (as `exeName`), its
+// skin and an empty Temp folder; no settings.
 void layOutInstalledFolder(const std::string& folder, const std::string& exe,
-                           const std::string& skins);
+                           const std::string& skins, const std::string& exeName = "Skyvane.exe");
 std::string readFileText(const std::string& path);
 void writeFileText(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);

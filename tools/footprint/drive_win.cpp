@@ -1,80 +1,16 @@
 #include "drive_win.h"
 
 #include <cstdio>
-#include <fstream>
 
+#include "driver.h"
 #include "resource.h"
 
 namespace {
 
-constexpr const char* kSearchCaption = "Search for Location";
-constexpr const char* kNotFoundCaption = "Not found!";
-constexpr UINT_PTR kRefreshTimer = 2;
-
-void removeTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeTree(path);
-      } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
-void copyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      copyTree(from + "\\" + name, to + "\\" + name);
-    } else {
-      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    }
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-}
-
-struct WindowQuery {
-  DWORD processId;
-  const char* className;
-  const char* caption;
-  HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM parameter) {
-  auto* query = reinterpret_cast<WindowQuery*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner != query->processId) return TRUE;
-  char name[256] = "";
-  GetClassNameA(window, name, sizeof name);
-  if (lstrcmpA(name, query->className) != 0) return TRUE;
-  char caption[256] = "";
-  GetWindowTextA(window, caption, sizeof caption);
-  if (query->caption && lstrcmpA(caption, query->caption) != 0) return TRUE;
-  query->found = window;
-  return FALSE;
-}
-
-HWND findWindow(DWORD processId, const char* className, const char* caption) {
-  WindowQuery query{processId, className, caption, nullptr};
-  EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
+using driver::kNotFoundCaption;
+using driver::kRefreshTimer;
+using driver::kSearchCaption;
+using driver::waitForWindow;
 
 template <typename Condition>
 bool waitUntil(Condition done, DWORD timeoutMs) {
@@ -84,13 +20,6 @@ bool waitUntil(Condition done, DWORD timeoutMs) {
     Sleep(5);
   }
   return true;
-}
-
-HWND waitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs) {
-  HWND found = nullptr;
-  waitUntil([&] { return (found = findWindow(processId, className, caption)) != nullptr; },
-            timeoutMs);
-  return found;
 }
 
 // Sent, not posted, so that it has been handled when it returns.
@@ -109,7 +38,7 @@ bool waitForResults(DWORD processId, HWND dialog, DWORD timeoutMs) {
   HWND list = GetDlgItem(dialog, IDC_RESULTS);
   return waitUntil(
       [&] {
-        if (HWND box = findWindow(processId, "#32770", kNotFoundCaption)) {
+        if (HWND box = waitForWindow(processId, "#32770", kNotFoundCaption, 0)) {
           PostMessageA(box, WM_COMMAND, IDOK, 0);
           return waitUntil([&] { return !IsWindow(box) && enabled(dialog, IDC_SEARCH); }, 5000);
         }
@@ -135,13 +64,9 @@ double nowMs() {
 void layOutInstalledFolder(const std::string& folder, const std::string& exe,
                            const std::string& exeName, const std::string& skins,
                            const std::string& settings) {
-  removeTree(folder);
-  CreateDirectoryA(folder.c_str(), nullptr);
-  CopyFileA(exe.c_str(), (folder + "\\" + exeName).c_str(), FALSE);
-  copyTree(skins, folder + "\\Skins");
-  CreateDirectoryA((folder + "\\Temp").c_str(), nullptr);
+  driver::layOutInstalledFolder(folder, exe, skins, exeName);
   CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
-  std::ofstream(folder + "\\Setup\\Setup.ini", std::ios::binary) << settings;
+  driver::writeFileText(folder + "\\Setup\\Setup.ini", settings);
 }
 
 Program startProgram(const std::string& exe, const std::string& folder, const char* windowClass,
