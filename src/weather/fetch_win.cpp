@@ -4,14 +4,13 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <new>
 
 #include "weather/fetch.h"
 
 namespace {
 
-std::mutex cacheFileLock;
+SRWLOCK cacheFileLock = SRWLOCK_INIT;
 
 // Watches a download for what its result does not tell: the HTTP status and
 // whether the whole body arrived. The platform reports success for an error
@@ -105,7 +104,9 @@ std::optional<std::string> loadCachedPage() {
 
 std::optional<std::string> downloadPage(const std::string& url,
                                         std::span<const std::string> evictList) {
-  std::lock_guard<std::mutex> guard(cacheFileLock);
+  AcquireSRWLockExclusive(&cacheFileLock);
   fetchPage(url, evictList);
-  return loadCachedPage();
+  std::optional<std::string> page = loadCachedPage();
+  ReleaseSRWLockExclusive(&cacheFileLock);
+  return page;
 }
