@@ -159,27 +159,6 @@ TEST(Slide, WorkAreaChangedWhileShownKeepsTheCapturedLimit) {
   }
 }
 
-// The end test reads the top edge the last slide-out left, not the window: a
-// work area that grew while the window was hidden stops the slide-in at its
-// first tick, out of sight, and the counter drifts from 31 for good.
-TEST(Slide, WorkAreaGrownWhileHiddenStopsAtOnceAndShiftsTheCounter) {
-  Desk desk;
-  slide(desk);
-  slide(desk);
-  desk.workBottom = 1024;
-
-  Slide in = slide(desk);
-  EXPECT_TRUE(in.moves.empty());
-  EXPECT_EQ(in.end, SlideAction::Stop);
-  EXPECT_EQ(desk.top, 1026);
-  EXPECT_EQ(desk.state.opacity, 31);
-
-  Slide out = slide(desk);
-  EXPECT_EQ(out.moves, (std::vector<Move>{{1028, 31}}));
-  EXPECT_EQ(out.end, SlideAction::HideAndStop);
-  EXPECT_EQ(desk.state.opacity, 27);
-}
-
 TEST(Slide, TallWindowHoldsAlphaAtOpaqueWhileCounterRunsOn) {
   Desk desk;
   desk.height = 200;
@@ -198,15 +177,6 @@ TEST(Slide, TallWindowHoldsAlphaAtOpaqueWhileCounterRunsOn) {
   EXPECT_EQ(out.moves.front().alpha, 255);
   EXPECT_EQ(out.moves.back(), (Move{740, 35}));
   EXPECT_EQ(desk.state.opacity, 31);
-}
-
-TEST(SlideAlpha, HeldToEightBits) {
-  struct {
-    int32_t counter;
-    int alpha;
-  } cases[] = {{INT_MIN, 0}, {-1, 0},    {0, 0},     {31, 31},
-               {255, 255},   {256, 255}, {435, 255}, {INT_MAX, 255}};
-  for (auto c : cases) EXPECT_EQ(slideAlpha(c.counter), c.alpha) << c.counter;
 }
 
 // The end tests sit exactly at their boundaries, and a move starts from the
