@@ -38,7 +38,11 @@ for target in "${targets[@]}"; do
   cp -n fuzz/corpus/"$target"/* "$work/corpus/" 2>/dev/null
   options=()
   case $target in
-    find_marker | weather_page | search_results | text_mode) options+=(-dict=fuzz/pages.dict) ;;
+    find_marker | weather_page | search_results | text_mode)
+      # Page readers are seeded with the test pages and the service's pages too.
+      cp -n tests/data/* fuzz/corpus/pages/* "$work/corpus/" 2>/dev/null
+      options+=(-dict=fuzz/pages.dict)
+      ;;
   esac
   before=$(find "$work/artifacts" -type f | wc -l)
   "$binary" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
