@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "driver.h"
+
 // A path of the source tree as Windows sees it (Wine maps / to drive Z:).
 inline std::string sourcePath(const std::string& relative) {
   std::string path = std::string("Z:") + SKYVANE_SOURCE_DIR + "/" + relative;
@@ -17,42 +19,6 @@ inline std::string sourcePath(const std::string& relative) {
   return path;
 }
 
-inline void removeTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string path = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
-inline void copyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      copyTree(from + "\\" + name, to + "\\" + name);
-    } else {
-      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    }
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-}
-
 // A fresh folder under the temporary folder holding the default skin and an
 // empty Temp folder, made the current directory, as the program runs when
 // installed.
@@ -60,9 +26,9 @@ inline std::string makeInstalledFolder(const std::string& name) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   std::string folder = std::string(temp) + "skyvane-" + name;
-  removeTree(folder);
+  driver::removeTree(folder);
   CreateDirectoryA(folder.c_str(), nullptr);
-  copyTree(sourcePath("Skins"), folder + "\\Skins");
+  driver::copyTree(sourcePath("Skins"), folder + "\\Skins");
   CreateDirectoryA((folder + "\\Temp").c_str(), nullptr);
   SetCurrentDirectoryA(folder.c_str());
   return folder;

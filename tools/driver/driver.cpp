@@ -26,23 +26,6 @@ bool waitUntil(Condition done, DWORD timeoutMs) {
   return true;
 }
 
-void copyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      copyTree(from + "\\" + name, to + "\\" + name);
-    } else {
-      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    }
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-}
-
 struct WindowQuery {
   DWORD processId;
   const char* className;
@@ -196,6 +179,23 @@ void removeTree(const std::string& folder) {
     FindClose(search);
   }
   RemoveDirectoryA(folder.c_str());
+}
+
+void copyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      copyTree(from + "\\" + name, to + "\\" + name);
+    } else {
+      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    }
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
 }
 
 void layOutInstalledFolder(const std::string& folder, const std::string& exe,

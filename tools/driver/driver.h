@@ -37,6 +37,7 @@ std::string readFileText(const std::string& path);
 void writeFileText(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 void removeTree(const std::string& folder);
+void copyTree(const std::string& from, const std::string& to);
 
 struct Program {
   PROCESS_INFORMATION process{};
