@@ -141,13 +141,21 @@ Function DedicateFolder
   ${EndIf}
 FunctionEnd
 
-; Pops an address and pushes it back as the program will read it, or pushes
-; "" when it is not http:// or https:// followed by a host (and an optional
-; port). One trailing slash is dropped, as people often type one.
+; Pops an address and pushes it back as the program takes it, or "" when the
+; program would ignore it: http:// or https://, a host (a name, an IPv4
+; address or a bracketed IPv6 address), an optional port and an optional path
+; that does not end in a slash, at most 200 bytes in all. One trailing slash is
+; dropped, as people often type one.
+!define ALNUM "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+; $2 = how many leading characters of $1 are among `set`.
+!macro SPAN set
+  System::Call 'shlwapi::StrSpnW(w r1, w "${set}") i .r2'
+!macroend
 Function CheckAddress
   Exch $0
-  Push $1
+  Push $1  ; what is left to read
   Push $2
+  Push $3
   StrCpy $1 $0 1 -1
   ${If} $1 == "/"
     StrCpy $0 $0 -1
@@ -162,25 +170,56 @@ Function CheckAddress
       StrCpy $1 $0 "" 8
     ${EndIf}
   ${EndIf}
-  ; A host: letters, digits, dots, hyphens, a port after a colon, or an
-  ; address in brackets; at most 200 bytes in all, as the program takes.
   StrLen $2 $0
   ${If} $1 == ""
   ${OrIf} $2 > 200
-    StrCpy $0 ""
+    Goto refused
+  ${EndIf}
+  StrCpy $2 $1 1
+  ${If} $2 == "["
+    StrCpy $1 $1 "" 1
+    !insertmacro SPAN "${ALNUM}:."
+    StrCpy $3 $1 1 $2
+    ${If} $2 == 0
+    ${OrIf} $3 != "]"
+      Goto refused
+    ${EndIf}
+    IntOp $2 $2 + 1
   ${Else}
-    StrCpy $2 $1 1
-    ${If} $2 == ":"
-    ${OrIf} $2 == "."
-      StrCpy $0 ""
-    ${Else}
-      System::Call 'shlwapi::StrSpnW(w r1, w "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_:[]") i .r2'
-      StrLen $1 $1
-      ${If} $2 != $1
-        StrCpy $0 ""
-      ${EndIf}
+    !insertmacro SPAN "${ALNUM}.-"
+    ${If} $2 == 0
+      Goto refused
     ${EndIf}
   ${EndIf}
+  StrCpy $1 $1 "" $2
+  StrCpy $2 $1 1
+  ${If} $2 == ":"
+    StrCpy $1 $1 "" 1
+    !insertmacro SPAN "0123456789"
+    ${If} $2 == 0
+    ${OrIf} $2 > 5
+      Goto refused
+    ${EndIf}
+    StrCpy $1 $1 "" $2
+  ${EndIf}
+  ${If} $1 != ""
+    StrCpy $2 $1 1
+    StrCpy $3 $1 1 -1
+    ${If} $2 != "/"
+    ${OrIf} $3 == "/"
+      Goto refused
+    ${EndIf}
+    !insertmacro SPAN "${ALNUM}/.-_~"
+    StrLen $3 $1
+    ${If} $2 != $3
+      Goto refused
+    ${EndIf}
+  ${EndIf}
+  Goto done
+refused:
+  StrCpy $0 ""
+done:
+  Pop $3
   Pop $2
   Pop $1
   Exch $0
@@ -227,7 +266,7 @@ Function ServiceOption
   Exch $3
 FunctionEnd
 
-!define REFUSED_ADDRESS "The weather service's address must be http:// or https:// followed by the host name and, if needed, a port, for example https://weather.example.net or http://127.0.0.1:8642."
+!define REFUSED_ADDRESS "The weather service's address must be http:// or https:// followed by the host name and, if needed, a port and a path, for example https://weather.example.net or http://127.0.0.1:8642."
 
 
 Function ServicePage
@@ -240,7 +279,7 @@ Function ServicePage
   ${If} $Service == ""
     StrCpy $Service "${SERVICE}"
   ${EndIf}
-  ${NSD_CreateLabel} 0 0 100% 40u "Skyvane asks this weather service for places and their weather. Give its address: http:// or https:// and the host name, with a port if it needs one. The usual service is ${SERVICE}."
+  ${NSD_CreateLabel} 0 0 100% 40u "Skyvane asks this weather service for places and their weather. Give its address: http:// or https:// and the host name, with a port and a path if it needs them. The usual service is ${SERVICE}."
   Pop $0
   ${NSD_CreateText} 0 44u 100% 12u "$Service"
   Pop $ServiceField

@@ -361,10 +361,11 @@ TEST_F(Installer, KeepsTheServiceAddressGiven) {
   const Case cases[] = {
       {"http://weather.example.net:8080", "http://weather.example.net:8080"},
       {"https://weather.example.net/", "https://weather.example.net"},
+      {"http://[::1]:8642/weather", "http://[::1]:8642/weather"},
       {"ftp://weather.example.net", std::nullopt},
       {"http://", std::nullopt},
-      {"https://weather.example.net/forecast", std::nullopt},
       {"http://weather.example.net?x=1", std::nullopt},
+      {"http://weather.example.net:123456", std::nullopt},
       {"http://" + std::string(200, 'a') + ".net", std::nullopt},
   };
   for (const Case& c : cases) {
