@@ -105,8 +105,8 @@ Function ${un}CloseSkyvane
       System::Call 'kernel32::CloseHandle(p r2)'
     ${EndIf}
   ${Loop}
-  ; A program without a window, or one started some other way, still holds
-  ; its file open on Windows.
+  ; A Skyvane whose window was not found (still starting, or stuck before
+  ; making it) holds its program file open on Windows.
   ${If} $StillRunning == 0
   ${AndIf} ${FileExists} "$INSTDIR\Skyvane.exe"
     ClearErrors
