@@ -125,7 +125,9 @@ FunctionEnd
 ; --- The installer ---------------------------------------------------------
 
 ; The folder always ends in Skyvane, so that nothing of the user's lies in
-; it, whatever folder was picked or given with /D=.
+; it, whatever folder was picked or given with /D=. A folder that holds a
+; Skyvane.exe already is an earlier installation, upgraded where it lies, as
+; its settings are there.
 Function DedicateFolder
   ${DoWhile} $INSTDIR != ""
     StrCpy $0 $INSTDIR 1 -1
@@ -137,6 +139,7 @@ Function DedicateFolder
   ${Loop}
   ${GetFileName} $INSTDIR $0
   ${If} $0 != "Skyvane"
+  ${AndIfNot} ${FileExists} "$INSTDIR\Skyvane.exe"
     StrCpy $INSTDIR "$INSTDIR\Skyvane"
   ${EndIf}
 FunctionEnd

@@ -227,6 +227,16 @@ TEST_F(Installer, InstallsIntoAFolderOfItsOwnAndStarts) {
   driver::closeHandles(program_);
 }
 
+// An earlier installation in a folder of another name keeps its folder, where
+// its settings are.
+TEST_F(Installer, UpgradesAnEarlierCopyWhereItLies) {
+  CopyFileA(driver::windowsPath(SKYVANE_EXE).c_str(), (chosen_ + "\\Skyvane.exe").c_str(), FALSE);
+  ASSERT_EQ(install(), std::optional<DWORD>(0));
+  EXPECT_TRUE(driver::fileExists(chosen_ + "\\Skins\\Default.ico"));
+  EXPECT_FALSE(driver::fileExists(installed_));
+  EXPECT_EQ(entryValue("InstallLocation"), std::optional<std::string>(chosen_));
+}
+
 TEST_F(Installer, ShowsItsVersionInTheProgramAndTheEntry) {
   ASSERT_EQ(install(), std::optional<DWORD>(0));
   std::string exe = installed_ + "\\Skyvane.exe";
