@@ -271,7 +271,6 @@ FunctionEnd
 
 !define REFUSED_ADDRESS "The weather service's address must be http:// or https:// followed by the host name and, if needed, a port and a path, for example https://weather.example.net or http://127.0.0.1:8642."
 
-
 Function ServicePage
   !insertmacro MUI_HEADER_TEXT "Weather service" "Where Skyvane fetches places and their weather."
   nsDialogs::Create 1018
