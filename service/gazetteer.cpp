@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <cstdint>
+#include <functional>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -105,6 +108,47 @@ void buildIndex(Gazetteer& world) {
   std::sort(
       world.index.begin(), world.index.end(),
       [&](const Gazetteer::Entry& a, const Gazetteer::Entry& b) { return suffix(a) < suffix(b); });
+  std::size_t leaves = 1;
+  while (leaves < world.index.size()) leaves *= 2;
+  world.rangeMin.assign(2 * leaves, UINT32_MAX);
+  for (std::size_t i = 0; i < world.index.size(); ++i)
+    world.rangeMin[leaves + i] = world.index[i].place;
+  for (std::size_t node = leaves - 1; node > 0; --node)
+    world.rangeMin[node] = std::min(world.rangeMin[2 * node], world.rangeMin[2 * node + 1]);
+}
+
+// The first `limit` distinct places of index[from, to) that `keep` accepts,
+// the most populous first: tree nodes are visited by their least place, so
+// places come out in order and a place's several words come out together.
+template <typename Keep>
+std::vector<std::uint32_t> mostPopulous(const Gazetteer& world, std::size_t from, std::size_t to,
+                                        std::size_t limit, Keep keep) {
+  const auto& tree = world.rangeMin;
+  std::size_t leaves = tree.size() / 2;
+  using Node = std::pair<std::uint32_t, std::size_t>;  // least place below, node
+  std::vector<Node> heap;
+  auto push = [&](std::size_t node) {
+    heap.push_back({tree[node], node});
+    std::push_heap(heap.begin(), heap.end(), std::greater<>());
+  };
+  // The nodes that cover [from, to) exactly.
+  for (std::size_t l = from + leaves, r = to + leaves; l < r; l /= 2, r /= 2) {
+    if (l & 1) push(l++);
+    if (r & 1) push(--r);
+  }
+  std::vector<std::uint32_t> places;
+  while (!heap.empty() && places.size() < limit) {
+    std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+    auto [place, node] = heap.back();
+    heap.pop_back();
+    if (node < leaves) {
+      push(2 * node);
+      push(2 * node + 1);
+    } else if ((places.empty() || places.back() != place) && keep(world.index[node - leaves])) {
+      places.push_back(place);
+    }
+  }
+  return places;
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -231,31 +275,35 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
       comma == std::string::npos ? "" : matchKey(std::string_view(ascii).substr(comma + 1));
   if (city.empty()) return match;
 
-  auto first = std::lower_bound(world.index.begin(), world.index.end(), city,
-                                [&](const Gazetteer::Entry& e, const std::string& c) {
-                                  return placeKey(world, e.place).substr(e.offset) < c;
-                                });
-  std::vector<std::uint32_t> found;
-  const WorldPlace* exact = nullptr;
-  for (auto at = first; at != world.index.end(); ++at) {
-    std::string_view suffix = placeKey(world, at->place).substr(at->offset);
-    if (!startsWith(suffix, city)) break;
-    if (!qualifier.empty()) {
+  auto suffix = [&](const Gazetteer::Entry& e) {
+    return placeKey(world, e.place).substr(e.offset);
+  };
+  auto first = std::lower_bound(
+      world.index.begin(), world.index.end(), city,
+      [&](const Gazetteer::Entry& e, const std::string& c) { return suffix(e) < c; });
+  auto last = std::partition_point(first, world.index.end(), [&](const Gazetteer::Entry& e) {
+    return startsWith(suffix(e), city);
+  });
+  if (!qualifier.empty()) {
+    // The whole name sorts first among the names it begins; the most
+    // populous exact "City, ST" is a direct hit.
+    const WorldPlace* exact = nullptr;
+    for (auto at = first; at != last && suffix(*at) == city; ++at) {
       const WorldPlace& place = world.places[at->place];
-      Fit fit = fitOf(world, place, qualifier);
-      if (fit == Fit::None) continue;
-      // The most populous exact "City, ST" wins: places come by population.
-      if (fit == Fit::Exact && at->offset == 0 && suffix == city && (!exact || &place < exact))
+      if (at->offset == 0 && fitOf(world, place, qualifier) == Fit::Exact &&
+          (!exact || &place < exact))
         exact = &place;
     }
-    found.push_back(at->place);
+    if (exact) {
+      match.hit = Located{displayName(world, *exact), exact->latitude, exact->longitude};
+      return match;
+    }
   }
-  if (exact) {
-    match.hit = Located{displayName(world, *exact), exact->latitude, exact->longitude};
-    return match;
-  }
-  std::sort(found.begin(), found.end());
-  found.erase(std::unique(found.begin(), found.end()), found.end());
+  std::vector<std::uint32_t> found = mostPopulous(
+      world, first - world.index.begin(), last - world.index.begin(), kMaxListed + 1,
+      [&](const Gazetteer::Entry& e) {
+        return qualifier.empty() || fitOf(world, world.places[e.place], qualifier) != Fit::None;
+      });
   if (found.size() == 1) {
     const WorldPlace& place = world.places[found[0]];
     match.hit = Located{displayName(world, place), place.latitude, place.longitude};

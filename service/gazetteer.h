@@ -54,6 +54,11 @@ struct Gazetteer {
     std::uint32_t offset;
   };
   std::vector<Entry> index;
+  // A segment tree of the least place (the most populous) over the index:
+  // leaves from rangeMin.size() / 2 on. A prefix's matches are one range of
+  // the index; the tree yields its most populous places without visiting
+  // the whole range.
+  std::vector<std::uint32_t> rangeMin;
   std::string error;  // empty when the file was read whole
 };
 
