@@ -58,7 +58,8 @@ std::string parseLine(Gazetteer& world, std::string_view line,
                       std::vector<std::string_view>& countryOf) {
   auto f = fieldsOf(line);
   if ((f[0] == "C" || f[0] == "S") && f.size() == 3) {
-    if (!isCode(f[1]) || !isShowableName(f[2])) return "bad region";
+    if (!isCode(f[1]) || !isShowableName(f[2]) || world.countries.size() > UINT16_MAX)
+      return "bad region";
     auto& list = f[0] == "C" ? world.countries : world.states;
     list.push_back({f[1], f[2], matchKey(f[1]), matchKey(f[2])});
     return "";

@@ -135,6 +135,37 @@ TEST(World, FullDataFile) {
   ASSERT_EQ(world.error, "");
   EXPECT_GE(world.places.size(), 100000u);
   EXPECT_GE(world.zips.size(), 30000u);
+  // Each ZIP code got its state and the town it is named after.
+  for (auto [zip, name] : {std::pair{"10001", "New York City, NY 10001"},
+                           {"90210", "Beverly Hills, CA 90210"},
+                           {"59715", "Bozeman, MT 59715"},
+                           {"00901", "San Juan, PR 00901"},
+                           {"99501", "Anchorage, AK 99501"}}) {
+    auto match = searchWorld(world, zip);
+    ASSERT_TRUE(match.hit) << zip;
+    EXPECT_EQ(match.hit->name, name);
+  }
+}
+
+// A damaged data file is refused with the line at fault, never half read.
+TEST(World, BadDataFileLines) {
+  const std::string head = "C\tCH\tSwitzerland\nS\tCA\tCalifornia\n";
+  const std::string town = "P\tZurich\tCH\t\t341730\t47.36667\t8.55\n";
+  struct Case {
+    std::string text, error;
+  } cases[] = {
+      {head + town + "Z\t90210\tCA\t34.1\t-118.4\t\n# end\n", ""},
+      {head, "no places"},
+      {head + "P\tZurich\tXX\t\t1\t47\t8\n", "place Zurich: unknown country XX"},
+      {head + "P\tZu<b>rich\tCH\t\t1\t47\t8\n", "line 3: bad city name"},
+      {head + "P\tZurich\tCH\t\t-1\t47\t8\n", "line 3: bad population"},
+      {head + "P\tZurich\tCH\t\t1\t91\t8\n", "line 3: bad coordinates"},
+      {head + town + "Z\t9021\tCA\t34.1\t-118.4\t\n", "line 4: bad ZIP code"},
+      {head + town + "Z\t90210\tCA\t34.1\t-118.4\n",
+       "line 4: unknown record or wrong number of fields"},
+      {head + town + "C\tC1\tNowhere\n", "line 4: bad region"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseGazetteer(c.text).error, c.error) << c.text;
 }
 
 }  // namespace
