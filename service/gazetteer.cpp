@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cstdint>
-#include <functional>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "service/places.h"
