@@ -273,6 +273,9 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
   std::string city = matchKey(std::string_view(ascii).substr(0, comma));
   std::string qualifier =
       comma == std::string::npos ? "" : matchKey(std::string_view(ascii).substr(comma + 1));
+  // The two country names people write most that are no ISO codes.
+  if (qualifier == "uk") qualifier = "gb";
+  if (qualifier == "usa") qualifier = "us";
   if (city.empty()) return match;
 
   auto suffix = [&](const Gazetteer::Entry& e) {

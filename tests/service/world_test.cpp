@@ -56,6 +56,7 @@ TEST(World, ProgramReadsTheSearchesOfTheExtract) {
       {"Z\xFCrich", false, ScanOutcome::DirectHit, {"Zurich, Switzerland"}},
       {"Z\xC3\xBCrich", false, ScanOutcome::DirectHit, {"Zurich, Switzerland"}},
       {"ZURICH, ch", false, ScanOutcome::DirectHit, {"Zurich, Switzerland"}},
+      {"London, UK", false, ScanOutcome::DirectHit, {"London, United Kingdom"}},
       {"S\xC3\xA3o Paulo", false, ScanOutcome::DirectHit, {"Sao Paulo, Brazil"}},
       {"90210", false, ScanOutcome::DirectHit, {"Beverly Hills, CA 90210"}},
       {"59715", false, ScanOutcome::DirectHit, {"Bozeman, MT 59715"}},
