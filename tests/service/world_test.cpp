@@ -1,12 +1,15 @@
+#include <httplib.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 #include <string>
 
 #include "search/search_query.h"
 #include "search/search_results.h"
 #include "service/gazetteer.h"
 #include "service/pages.h"
+#include "service/serve.h"
 #include "service/world_link.h"
 #include "weather/weather_page.h"
 
@@ -167,6 +170,25 @@ TEST(World, BadDataFileLines) {
       {head + town + "C\tC1\tNowhere\n", "line 4: bad region"},
   };
   for (const auto& c : cases) EXPECT_EQ(parseGazetteer(c.text).error, c.error) << c.text;
+}
+
+// The real server answers from the world's towns when given them.
+TEST(World, ServedOverHttp) {
+  std::vector<Place> none;
+  httplib::Server server;
+  installService(server, {&none, [] { return UnixTime(1768485600); }, {}, nullptr, &extract()});
+  int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread thread([&] { server.listen_after_bind(); });
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(5, 0);
+  auto hit = client.Get("/?location=Z%FCrich");
+  auto bad = client.Get("/report/austin-tx");
+  server.stop();
+  thread.join();
+  ASSERT_TRUE(hit && bad);
+  EXPECT_EQ(scannedName(hit->body), "Zurich, Switzerland");
+  EXPECT_EQ(bad->status, 404);
 }
 
 }  // namespace
