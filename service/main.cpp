@@ -1,5 +1,6 @@
-// skyvane-service: the sample weather service on loopback. The pages come
-// from the service library; this file reads the options and runs the server.
+// skyvane-service: the weather service. The pages come from the service
+// library, the weather from the sample model or a live upstream; this file
+// reads the options and runs the server.
 
 #include <httplib.h>
 
@@ -8,21 +9,36 @@
 #include <iostream>
 #include <string>
 
+#include "service/budget.h"
+#include "service/http_server.h"
+#include "service/live_weather.h"
 #include "service/pages.h"
 #include "service/places.h"
 #include "service/serve.h"
+#include "service/weather_cache.h"
 #include "service/weather_model.h"
 
 namespace {
 
 const char* kUsage =
     "usage: skyvane-service [--listen HOST:PORT] [--data FILE] [--now YYYY-MM-DDTHH:MM:SSZ]\n"
-    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
-    "  --listen    address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
-    "  --data      places file (default: data/places.tsv beside the program or in the sources)\n"
-    "  --now       a fixed clock instead of the system's\n"
-    "  --delay-ms  wait this long before every answer\n"
-    "  --fault     fault prefixes applied to every request, e.g. /status/500 or /slow/2000/cut\n";
+    "                       [--weather sample|open-meteo] [--open-meteo-url URL]\n"
+    "                       [--open-meteo-key KEY] [--budget-minute N] [--budget-hour N]\n"
+    "                       [--budget-day N] [--threads N] [--faults] [--delay-ms MS]\n"
+    "                       [--fault /PREFIX...]\n"
+    "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
+    "  --data            places file (default: data/places.tsv beside the program or in the "
+    "sources)\n"
+    "  --now             a fixed clock for the sample model instead of the system's\n"
+    "  --weather         sample (default, offline) or open-meteo (live current conditions)\n"
+    "  --open-meteo-url  the forecast server (default https://api.open-meteo.com)\n"
+    "  --open-meteo-key  an API key, sent as apikey\n"
+    "  --budget-*        upstream calls allowed per minute, hour, day (default 599, 4999, 9999)\n"
+    "  --threads         worker threads (default 64)\n"
+    "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
+    "  --delay-ms        wait this long before every answer (at most 60000)\n"
+    "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
+    "/slow/2000/cut\n";
 
 struct Options {
   std::string host = "127.0.0.1";
@@ -30,6 +46,11 @@ struct Options {
   std::string dataFile;
   std::optional<UnixTime> now;
   Faults faults;
+  bool faultPrefixes = false;
+  bool live = false;
+  UpstreamConfig upstream;
+  BudgetLimits budget;
+  int threads = 64;
 };
 
 std::string defaultDataFile() {
@@ -53,6 +74,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; i += 2) {
     std::string name = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
     bool ok = i + 1 < argc;
+    if (name == "--faults") {
+      options.faultPrefixes = true;
+      --i;  // takes no value
+      continue;
+    }
     if (!ok) {
     } else if (name == "--listen") {
       auto colon = value.rfind(':');
@@ -63,9 +89,25 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     } else if (name == "--now") {
       ok = (options.now = parseUtc(value)).has_value();
     } else if (name == "--delay-ms") {
-      ok = parseNumber(value, 120000, options.faults.delayMs);
+      ok = parseNumber(value, kMaxDelayMs, options.faults.delayMs);
     } else if (name == "--fault") {
       ok = takeFaults(value, options.faults) == "/";
+    } else if (name == "--weather") {
+      ok = value == "sample" || value == "open-meteo";
+      options.live = value == "open-meteo";
+    } else if (name == "--open-meteo-url") {
+      options.upstream.baseUrl = value;
+      ok = splitBaseUrl(value).has_value();
+    } else if (name == "--open-meteo-key") {
+      options.upstream.apiKey = value;
+    } else if (name == "--budget-minute") {
+      ok = parseNumber(value, 1000000, options.budget.perMinute);
+    } else if (name == "--budget-hour") {
+      ok = parseNumber(value, 1000000, options.budget.perHour);
+    } else if (name == "--budget-day") {
+      ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--threads") {
+      ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
     } else {
       ok = false;
     }
@@ -79,6 +121,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
 
 UnixTime systemNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+Millis systemMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
@@ -98,10 +146,25 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  httplib::Server server;
+  ServerLimits limits;
+  limits.workers = options->threads;
+  HardenedServer server(limits);
   std::optional<UnixTime> fixedNow = options->now;
-  installService(server, {&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
-                          options->faults, &std::cout});
+  ServiceSetup setup{&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
+                     options->faults, &std::cout};
+  setup.faultPrefixes = options->faultPrefixes;
+
+  options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
+  OpenMeteoClient client(options->upstream);
+  CallBudget budget(options->budget);
+  WeatherCache cache([&client](double latitude,
+                               double longitude) { return client.fetch(latitude, longitude); },
+                     budget, systemMillis);
+  if (options->live) {
+    setup.live = &cache;
+    setup.budget = &budget;
+  }
+  installService(server, std::move(setup));
 
   int port = options->port;
   if (port == 0) {
@@ -115,7 +178,9 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   }
-  std::cout << "skyvane-service: " << data.places.size() << " places from " << dataFile
+  std::cout << "skyvane-service: " << data.places.size() << " places from " << dataFile << ", "
+            << (options->live ? "live weather from " + options->upstream.baseUrl
+                              : std::string("sample weather"))
             << ", listening on http://" << options->host << ':' << port << std::endl;
   return server.listen_after_bind() ? 0 : 1;
 }

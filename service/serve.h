@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "service/pages.h"
+#include "service/weather_cache.h"
 
 namespace httplib {
 class Server;
@@ -17,6 +18,13 @@ struct ServiceSetup {
   std::function<UnixTime()> clock;
   Faults faults;
   std::ostream* log = nullptr;  // one line per request, flushed; none when null
+  bool faultPrefixes = true;    // whether clients may ask for faults in the link
+  WeatherCache* live = nullptr;  // live weather instead of the sample model
+  CallBudget* budget = nullptr;  // the live weather's budget, for /healthz
 };
+
+// The answer to "/healthz": the budget left, the cache's size and hit ratio,
+// the upstream's failures; JSON when `json`, else lines of "name value".
+std::string healthReport(const ServiceSetup& setup, bool json);
 
 void installService(httplib::Server& server, ServiceSetup setup);

@@ -1,0 +1,259 @@
+// Live weather against a stand-in forecast server on loopback: the page the
+// program reads, the upstream's failures, the cache, single flight and the
+// call budget.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "fake_open_meteo.h"
+#include "service/http_server.h"
+#include "service/live_weather.h"
+#include "service/serve.h"
+#include "weather/weather_page.h"
+
+namespace {
+
+constexpr Millis kMinute = 60'000, kHour = 60 * kMinute;
+
+const std::vector<Place>& shipped() {
+  static PlaceData data = loadPlaces(SKYVANE_SERVICE_DATA);
+  return data.places;
+}
+
+UpstreamConfig upstreamAt(const FakeOpenMeteo& fake, std::string key = "") {
+  UpstreamConfig config;
+  config.baseUrl = fake.url();
+  config.apiKey = std::move(key);
+  config.readTimeoutMs = 500;
+  config.userAgent = "skyvane-service/test";
+  return config;
+}
+
+// The live service on a free loopback port, with a clock the test moves.
+struct LiveService {
+  explicit LiveService(FakeOpenMeteo& fake, BudgetLimits limits = {}, std::string key = "")
+      : client(upstreamAt(fake, std::move(key))),
+        budget(limits),
+        cache([this](double lat, double lon) { return client.fetch(lat, lon); }, budget,
+              [this] { return clock.load(); }) {
+    ServiceSetup setup{&shipped(), [] { return UnixTime(1768485600); }, {}, nullptr};
+    setup.faultPrefixes = false;
+    setup.live = &cache;
+    setup.budget = &budget;
+    installService(server, setup);
+    port = server.bind_to_any_port("127.0.0.1");
+    thread = std::thread([this] { server.listen_after_bind(); });
+  }
+  ~LiveService() {
+    server.stop();
+    thread.join();
+  }
+  httplib::Result get(const std::string& target) {
+    httplib::Client http("127.0.0.1", port);
+    http.set_read_timeout(10, 0);
+    return http.Get(target);
+  }
+
+  std::atomic<Millis> clock{1'768'485'600'000};
+  OpenMeteoClient client;
+  CallBudget budget;
+  WeatherCache cache;
+  HardenedServer server;
+  int port = 0;
+  std::thread thread;
+};
+
+Conditions scanned(const std::string& page) {
+  Conditions read{};
+  scanWeatherPage(page, read);
+  return read;
+}
+
+TEST(Live, ReportPageOrServiceUnavailableForEachUpstreamAnswer) {
+  struct Case {
+    const char* name;
+    FakeAnswer answer;
+    int status;
+    const char* temperature = "";
+    const char* feelsLike = "";
+  };
+  const Case cases[] = {
+      {"ordinary", {200, forecastJson(71.6, 69.4)}, 200, "72", "69"},
+      {"below zero", {200, forecastJson(-3.5, -10.49)}, 200, "-4", "-10"},
+      {"halves round away from zero", {200, forecastJson(0.5, -0.5)}, 200, "1", "-1"},
+      {"hundred and above", {200, forecastJson(104.2, 112.5)}, 200, "104", "113"},
+      {"integers", {200, forecastJson(0, 100)}, 200, "0", "100"},
+      {"error flag", {400, R"({"error":true,"reason":"Latitude must be in range"})"}, 503},
+      {"error flag with 200", {200, R"({"error":true,"current":{}})"}, 503},
+      {"too many requests", {429, R"({"error":true,"reason":"Daily limit exceeded"})"}, 503},
+      {"server error", {500, "Internal Server Error"}, 503},
+      {"malformed", {200, R"({"current":{"temperature_2m":71.6,)"}, 503},
+      {"no current", {200, R"({"latitude":30.27,"hourly":{}})"}, 503},
+      {"one field missing", {200, R"({"current":{"temperature_2m":71.6}})"}, 503},
+      {"not numbers", {200, R"({"current":{"temperature_2m":"72","apparent_temperature":70}})"},
+       503},
+      {"absurd value", {200, forecastJson(1e6, 70)}, 503},
+      {"in Celsius",
+       {200, R"({"current_units":{"temperature_2m":"°C","apparent_temperature":"°C"},)"
+             R"("current":{"temperature_2m":22.0,"apparent_temperature":21.0}})"},
+       503},
+      {"slower than the read timeout", {200, forecastJson(71.6, 69.4), 1500}, 503},
+      {"connection dropped", {200, "", 0, true}, 503},
+  };
+  FakeOpenMeteo fake;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake.answer(c.answer);
+    LiveService live(fake);
+    auto answer = live.get("/report/austin-tx");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status);
+    Conditions read = scanned(answer->body);
+    if (c.status == 200) {
+      EXPECT_EQ(textOf(read.locationName), "Austin, TX");
+      EXPECT_EQ(textOf(read.temperatureText), c.temperature);
+      EXPECT_EQ(textOf(read.feelsLikeText), c.feelsLike);
+      EXPECT_EQ(answer->get_header_value("Cache-Control"),
+                "public, max-age=300, stale-if-error=10800");
+    } else {
+      // The program keeps what it shows: nothing on the page to read.
+      EXPECT_EQ(textOf(read.temperatureText), "");
+      EXPECT_EQ(answer->get_header_value("Cache-Control"), "no-store");
+    }
+    EXPECT_NE(answer->body.find("Weather data by <a href=\"https://open-meteo.com/\">"
+                                "Open-Meteo.com</a>"),
+              std::string::npos);
+  }
+}
+
+TEST(Live, AsksForTheCoordinatesInFahrenheitWithKeyAndUserAgent) {
+  FakeOpenMeteo fake;
+  LiveService live(fake, {}, "k&y=1");
+  ASSERT_TRUE(live.get("/report/oslo-norway"));
+  EXPECT_EQ(fake.lastTarget(),
+            "/v1/forecast?latitude=59.9100&longitude=10.7500"
+            "&current=temperature_2m,apparent_temperature&temperature_unit=fahrenheit"
+            "&timezone=auto&apikey=k%26y%3D1");
+  EXPECT_EQ(fake.lastUserAgent(), "skyvane-service/test");
+  // The home page carries the attribution; searches for a place answer live.
+  auto home = live.get("/");
+  ASSERT_TRUE(home);
+  EXPECT_NE(home->body.find("Open-Meteo.com"), std::string::npos);
+  auto hit = live.get("/?location=Oslo");
+  ASSERT_TRUE(hit);
+  EXPECT_EQ(textOf(scanned(hit->body).temperatureText), "72");
+}
+
+TEST(Live, ConcurrentRequestsForOnePlaceMakeOneCall) {
+  FakeOpenMeteo fake;
+  fake.answer({200, forecastJson(55.4, 50.2), 300});
+  LiveService live(fake);
+  std::vector<std::thread> threads;
+  std::atomic<int> readings{0};
+  for (int i = 0; i < 100; ++i)
+    threads.emplace_back([&] {
+      Lookup found = live.cache.get(30.2672, -97.7431);
+      if (found.reading && wholeDegrees(found.reading->temperatureF) == 55) ++readings;
+    });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(fake.calls(), 1);
+  EXPECT_EQ(readings, 100);
+  // The same place written with other digits past the fourth decimal is the same key.
+  live.cache.get(30.26721, -97.74309);
+  EXPECT_EQ(fake.calls(), 1);
+}
+
+TEST(Live, FreshThenRefetchedThenStaleThenUnavailable) {
+  FakeOpenMeteo fake;
+  LiveService live(fake);
+  const Millis start = live.clock;
+  struct Step {
+    Millis at;
+    FakeAnswer answer;
+    int calls;  // upstream calls so far
+    Served how;
+  };
+  const Step steps[] = {
+      {0, {200, forecastJson(40, 35)}, 1, Served::Fetched},
+      {10 * kMinute - 1, {200, forecastJson(41, 36)}, 1, Served::Fresh},
+      {10 * kMinute, {200, forecastJson(42, 37)}, 2, Served::Fetched},
+      {21 * kMinute, {500, "down"}, 3, Served::Stale},
+      // After a failure the place waits before asking again.
+      {21 * kMinute + 10'000, {200, forecastJson(43, 38)}, 3, Served::Stale},
+      {10 * kMinute + 3 * kHour, {500, "down"}, 4, Served::Stale},
+      {10 * kMinute + 3 * kHour + kMinute, {429, "{}"}, 5, Served::Unavailable},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.at);
+    live.clock = start + step.at;
+    fake.answer(step.answer);
+    Lookup found = live.cache.get(51.5074, -0.1278);
+    EXPECT_EQ(fake.calls(), step.calls);
+    EXPECT_EQ(found.how, step.how);
+    if (step.how != Served::Unavailable) {
+      ASSERT_TRUE(found.reading);
+      EXPECT_EQ(found.fetchedAt, start + (step.at < 10 * kMinute ? 0 : 10 * kMinute));
+    }
+  }
+  // Nothing cached and a failing upstream: 503 with a short page.
+  fake.answer({500, "down"});
+  auto answer = live.get("/report/oslo-norway");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 503);
+  EXPECT_NE(answer->body.find("Weather unavailable"), std::string::npos);
+
+  auto health = live.get("/healthz?format=json");
+  ASSERT_TRUE(health);
+  EXPECT_NE(health->body.find("\"upstream_failures\": 4"), std::string::npos) << health->body;
+  EXPECT_NE(health->body.find("\"cache_places\": 2"), std::string::npos) << health->body;
+}
+
+// Any place's first request costs a call: a budget of 3 a minute and 5 an
+// hour admits exactly that many, whatever the demand, and no more later.
+TEST(Live, BudgetIsNeverExceeded) {
+  FakeOpenMeteo fake;
+  LiveService live(fake, {3, 5, 100});
+  const Millis start = live.clock;
+  int place = 0;
+  auto demand = [&](Millis at, int requests) {
+    live.clock = start + at;
+    int served = 0;
+    for (int i = 0; i < requests; ++i)
+      served += live.cache.get(10 + 0.01 * place++, 20).reading.has_value();
+    return served;
+  };
+  EXPECT_EQ(demand(0, 10), 3);
+  EXPECT_EQ(demand(59'999, 10), 0);
+  EXPECT_EQ(demand(kMinute, 10), 2);
+  EXPECT_EQ(demand(30 * kMinute, 10), 0);
+  EXPECT_EQ(demand(kHour, 10), 3);
+  EXPECT_EQ(fake.calls(), 8);
+  auto health = live.get("/healthz");
+  ASSERT_TRUE(health);
+  EXPECT_NE(health->body.find("budget_left_minute 0\n"), std::string::npos) << health->body;
+}
+
+// Spending as fast as allowed at uneven moments, no window of a period's
+// length ever holds more calls than the limit.
+TEST(Budget, NoWindowHoldsMoreThanTheLimit) {
+  CallBudget budget({7, 20, 1000});
+  std::vector<Millis> spent;
+  for (Millis now = 0; now < 3 * kHour; now += 997 + (now / 13) % 4000)
+    if (budget.trySpend(now)) spent.push_back(now);
+  ASSERT_GT(spent.size(), 50u);
+  for (std::size_t i = 0; i < spent.size(); ++i) {
+    std::size_t minute = 0, hour = 0;
+    for (std::size_t j = i; j < spent.size(); ++j) {
+      minute += spent[j] - spent[i] < kMinute;
+      hour += spent[j] - spent[i] < kHour;
+    }
+    ASSERT_LE(minute, 7u) << "at " << spent[i];
+    ASSERT_LE(hour, 20u) << "at " << spent[i];
+  }
+}
+
+}  // namespace
