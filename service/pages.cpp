@@ -135,12 +135,14 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 // The number of one path segment, after `path` has lost its prefix.
 std::optional<int> segmentNumber(std::string_view& path) {
+  if (path.empty()) return std::nullopt;  // "/slow" with nothing after it
   std::size_t end = path.find('/', 1);
   std::string_view digits =
       path.substr(1, end == std::string_view::npos ? path.size() - 1 : end - 1);
   int value = 0;
   auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (error != std::errc() || last != digits.data() + digits.size() || digits.empty())
+  if (error != std::errc() || last != digits.data() + digits.size() || digits.empty() ||
+      digits[0] == '-')
     return std::nullopt;
   path.remove_prefix(1 + digits.size());
   return value;
