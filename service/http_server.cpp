@@ -131,6 +131,14 @@ HardenedServer::HardenedServer(ServerLimits limits) : limits_(limits) {
   set_keep_alive_max_count(std::size_t(std::max(1, limits_.keepAliveRequests)));
 }
 
+int HardenedServer::bindWithBacklog(const std::string& host, int port, int backlog) {
+  int bound = port == 0 ? bind_to_any_port(host) : (bind_to_port(host, port) ? port : -1);
+  // The library listens with a queue of 5: a burst of reconnecting clients
+  // overflows it, and each dropped connection waits a second to retry.
+  if (bound > 0) ::listen(svr_sock_, backlog);
+  return bound;
+}
+
 bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

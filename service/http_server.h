@@ -11,7 +11,7 @@ struct ServerLimits {
   int readTimeoutMs = 5000;     // the longest silence while a request comes in
   int writeTimeoutMs = 5000;    // the longest a stalled client may block an answer
   int keepAliveMs = 5000;       // the longest an idle connection is kept
-  int keepAliveRequests = 100;  // requests on one connection at most
+  int keepAliveRequests = 1000;  // requests on one connection at most
   std::size_t maxRequestBytes = 16 * 1024;  // request line, headers and body together
   int workers = 64;
 };
@@ -19,6 +19,10 @@ struct ServerLimits {
 class HardenedServer : public httplib::Server {
  public:
   explicit HardenedServer(ServerLimits limits = {});
+
+  // Binds as bind_to_port (port 0: any free port) with a listen queue long
+  // enough for bursts of new connections; the port, or -1.
+  int bindWithBacklog(const std::string& host, int port, int backlog = 1024);
 
  private:
   bool process_and_close_socket(socket_t sock) override;

@@ -166,14 +166,8 @@ int main(int argc, char** argv) {
   }
   installService(server, std::move(setup));
 
-  int port = options->port;
-  if (port == 0) {
-    port = server.bind_to_any_port(options->host);
-    if (port < 0) port = 0;
-  } else if (!server.bind_to_port(options->host, port)) {
-    port = 0;
-  }
-  if (port == 0) {
+  int port = server.bindWithBacklog(options->host, options->port);
+  if (port <= 0) {
     std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
               << "\n";
     return 1;
