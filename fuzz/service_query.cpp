@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   QueryMatch match = matchQuery(places(), decoded);
   if (key.empty()) check(!match.exact && match.matches.empty(), "an empty query matches nothing");
-  std::string page = match.matches.empty() ? notFoundPage(decoded)
-                                           : resultsPage(decoded, match.matches);
+  std::string page =
+      match.matches.empty() ? notFoundPage(decoded) : resultsPage(decoded, match.matches);
   check(page.ends_with("</html>\n"), "a whole page");
   return 0;
 }

@@ -57,7 +57,9 @@ UpstreamResult parseForecast(int status, std::string_view body) {
   // shown as if it were.
   if (auto units = document.find("current_units"); units != document.end()) {
     for (const char* field : {"temperature_2m", "apparent_temperature"}) {
-      if (!units->is_object() || units->value(field, "") != "\xC2\xB0" "F")
+      if (!units->is_object() || units->value(field, "") !=
+                                     "\xC2\xB0"
+                                     "F")
         return failure("not in Fahrenheit");
     }
   }
@@ -93,4 +95,3 @@ std::optional<std::pair<std::string, std::string>> splitBaseUrl(std::string_view
       return std::nullopt;
   return std::pair{std::string(origin), std::string(path)};
 }
-

@@ -143,6 +143,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   LimitedStream stream(sock, limits_);
+  auto closeBy = Clock::now() + std::chrono::milliseconds(limits_.connectionMs);
   bool ok = true;
   for (int served = 0; served < limits_.keepAliveRequests && is_running(); ++served) {
     // Between requests the connection may idle, up to the keep-alive time,
@@ -158,7 +159,8 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       if (!ready) break;
     }
     stream.startRequest();
-    bool last = served + 1 == limits_.keepAliveRequests || !is_running();
+    // However well-behaved, no client keeps a worker for long.
+    bool last = served + 1 == limits_.keepAliveRequests || !is_running() || Clock::now() >= closeBy;
     bool closed = false;
     ok = process_request(stream, last, closed, nullptr);
     if (!stream.flush() || !ok || closed || last) break;

@@ -7,11 +7,12 @@
 #include <httplib.h>
 
 struct ServerLimits {
-  int headDeadlineMs = 10000;   // from a request's first byte to the end of its head
-  int readTimeoutMs = 5000;     // the longest silence while a request comes in
-  int writeTimeoutMs = 5000;    // the longest a stalled client may block an answer
-  int keepAliveMs = 5000;       // the longest an idle connection is kept
+  int headDeadlineMs = 10000;    // from a request's first byte to the end of its head
+  int readTimeoutMs = 5000;      // the longest silence while a request comes in
+  int writeTimeoutMs = 5000;     // the longest a stalled client may block an answer
+  int keepAliveMs = 5000;        // the longest an idle connection is kept
   int keepAliveRequests = 1000;  // requests on one connection at most
+  int connectionMs = 60000;      // after this, a connection closes after its current answer
   std::size_t maxRequestBytes = 16 * 1024;  // request line, headers and body together
   int workers = 64;
 };

@@ -58,16 +58,16 @@ UpstreamResult OpenMeteoClient::fetch(double latitude, double longitude) {
                   std::chrono::milliseconds(config_.connectTimeoutMs + config_.readTimeoutMs);
   std::string body;
   bool tooLong = false;
-  auto result = client->Get(
-      basePath_ + forecastTarget(latitude, longitude, config_.apiKey), headers,
-      [&](const char* data, std::size_t length) {
-        if (body.size() + length > kMaxForecastBytes || std::chrono::steady_clock::now() > deadline) {
-          tooLong = true;
-          return false;
-        }
-        body.append(data, length);
-        return true;
-      });
+  auto result = client->Get(basePath_ + forecastTarget(latitude, longitude, config_.apiKey),
+                            headers, [&](const char* data, std::size_t length) {
+                              if (body.size() + length > kMaxForecastBytes ||
+                                  std::chrono::steady_clock::now() > deadline) {
+                                tooLong = true;
+                                return false;
+                              }
+                              body.append(data, length);
+                              return true;
+                            });
   if (!result || tooLong) {
     std::string why = tooLong ? "answer too large or too slow"
                               : "no answer: " + httplib::to_string(result.error());

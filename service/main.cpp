@@ -157,9 +157,9 @@ int main(int argc, char** argv) {
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
   OpenMeteoClient client(options->upstream);
   CallBudget budget(options->budget);
-  WeatherCache cache([&client](double latitude,
-                               double longitude) { return client.fetch(latitude, longitude); },
-                     budget, systemMillis);
+  WeatherCache cache(
+      [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
+      budget, systemMillis);
   if (options->live) {
     setup.live = &cache;
     setup.budget = &budget;

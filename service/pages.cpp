@@ -255,18 +255,17 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
   char solar[8];
   std::snprintf(solar, sizeof solar, "%02d:%02d", minutes / 60, minutes % 60);
   std::string updated = "Updated " + formatUtc(now) + " (local solar time " + solar + ")";
-  std::string details =
-      "<dt>Wind:</dt><dd class=\"value\">" + std::to_string(weather.windMph) + " mph</dd>\n" +
-      "<dt>Humidity:</dt><dd class=\"value\">" + std::to_string(weather.humidityPercent) +
-      "%</dd>\n";
+  std::string details = "<dt>Wind:</dt><dd class=\"value\">" + std::to_string(weather.windMph) +
+                        " mph</dd>\n" + "<dt>Humidity:</dt><dd class=\"value\">" +
+                        std::to_string(weather.humidityPercent) + "%</dd>\n";
   return document(place.name + " &mdash; Current Conditions",
                   reportSection(place, weather.temperatureF, weather.feelsLikeF, updated, details));
 }
 
-std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF,
-                           UnixTime fetched, bool stale) {
-  std::string updated = (stale ? "Last known conditions, from " : "Current conditions, from ") +
-                        formatUtc(fetched);
+std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
+                           bool stale) {
+  std::string updated =
+      (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
   return document(place.name + " &mdash; Current Conditions",
                   reportSection(place, temperatureF, feelsLikeF, updated, ""), kLiveFooter);
 }

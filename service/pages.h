@@ -64,8 +64,8 @@ Answer answerRequest(const std::vector<Place>& places, std::string_view target, 
 
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
 // A report page of live weather, with the data's attribution.
-std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF,
-                           UnixTime fetched, bool stale);
+std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
+                           bool stale);
 // A short page for when no weather can be had (status 503).
 std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches);

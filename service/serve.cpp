@@ -47,11 +47,11 @@ Answer liveReport(WeatherCache& cache, const Place& place) {
   Lookup found = cache.get(place.latitude, place.longitude);
   if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
   UnixTime fetched = found.fetchedAt / 1000;
-  return {200,
-          liveReportPage(place, wholeDegrees(found.reading->temperatureF),
-                         wholeDegrees(found.reading->feelsLikeF), fetched,
-                         found.how == Served::Stale),
-          0, false, cache_control::kReport};
+  return {
+      200,
+      liveReportPage(place, wholeDegrees(found.reading->temperatureF),
+                     wholeDegrees(found.reading->feelsLikeF), fetched, found.how == Served::Stale),
+      0, false, cache_control::kReport};
 }
 
 }  // namespace
@@ -108,8 +108,7 @@ void installService(httplib::Server& server, ServiceSetup setup) {
                          json ? "application/json" : "text/plain; charset=utf-8");
     logRequest(shared->log, request, response.status, response.body.size());
   });
-  server.Get(".*", [shared, routing](const httplib::Request& request,
-                                     httplib::Response& response) {
+  server.Get(".*", [shared, routing](const httplib::Request& request, httplib::Response& response) {
     const ServiceSetup& s = *shared;
     Answer answer = answerRequest(*s.places, request.target, s.clock(), routing);
     if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));

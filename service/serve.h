@@ -17,8 +17,8 @@ struct ServiceSetup {
   const std::vector<Place>* places = nullptr;
   std::function<UnixTime()> clock;
   Faults faults;
-  std::ostream* log = nullptr;  // one line per request, flushed; none when null
-  bool faultPrefixes = true;    // whether clients may ask for faults in the link
+  std::ostream* log = nullptr;   // one line per request, flushed; none when null
+  bool faultPrefixes = true;     // whether clients may ask for faults in the link
   WeatherCache* live = nullptr;  // live weather instead of the sample model
   CallBudget* budget = nullptr;  // the live weather's budget, for /healthz
 };

@@ -60,9 +60,8 @@ Lookup WeatherCache::get(double latitude, double longitude) {
   std::shared_ptr<Entry> entry = found->second;  // kept alive even if evicted meanwhile
 
   // One call per place at a time: the others wait for it, but not forever.
-  if (entry->inFlight &&
-      !landed_.wait_for(lock, std::chrono::milliseconds(times_.wait),
-                        [&] { return !entry->inFlight; }))
+  if (entry->inFlight && !landed_.wait_for(lock, std::chrono::milliseconds(times_.wait),
+                                           [&] { return !entry->inFlight; }))
     return fallback(*entry, clock_());
   Millis now = clock_();
   if (entry->reading && now - entry->fetchedAt < times_.fresh) {

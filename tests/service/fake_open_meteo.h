@@ -42,27 +42,27 @@ class FakeOpenMeteo {
     server_.Get("/calls", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(std::to_string(calls()) + "\n", "text/plain");
     });
-    server_.Get("/v1/forecast", [this](const httplib::Request& request,
-                                       httplib::Response& response) {
-      ++calls_;
-      FakeAnswer answer;
-      {
-        std::lock_guard<std::mutex> guard(mutex_);
-        answer = answer_;
-        lastTarget_ = request.target;
-        lastUserAgent_ = request.get_header_value("User-Agent");
-      }
-      if (answer.delayMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-      response.status = answer.status;
-      if (answer.drop) {
-        response.set_content_provider(
-            1000, "application/json",
-            [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-        return;
-      }
-      response.set_content(answer.body, "application/json");
-    });
+    server_.Get("/v1/forecast",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  ++calls_;
+                  FakeAnswer answer;
+                  {
+                    std::lock_guard<std::mutex> guard(mutex_);
+                    answer = answer_;
+                    lastTarget_ = request.target;
+                    lastUserAgent_ = request.get_header_value("User-Agent");
+                  }
+                  if (answer.delayMs > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+                  response.status = answer.status;
+                  if (answer.drop) {
+                    response.set_content_provider(
+                        1000, "application/json",
+                        [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+                    return;
+                  }
+                  response.set_content(answer.body, "application/json");
+                });
     port_ = port == 0 ? server_.bind_to_any_port(host) : port;
     if (port != 0 && !server_.bind_to_port(host, port)) port_ = -1;
     host_ = host;

@@ -98,7 +98,8 @@ RawExchange rawExchange(int port, const std::vector<std::string>& pieces, int pa
       std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
     char buffer[4096];
-    for (ssize_t n; (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) exchange.received.append(buffer, n);
+    for (ssize_t n; (n = recv(sock, buffer, sizeof buffer, 0)) > 0;)
+      exchange.received.append(buffer, n);
   }
   close(sock);
   exchange.took = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -136,25 +137,35 @@ TEST(Http, BoundsWhatAClientCanHold) {
   const Case cases[] = {
       {"head trickled past its deadline", trickle, 50, "HTTP/1.1 400 Bad Request"},
       {"silent", {}, 0, ""},
-      {"a header of 20 KB", {"GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n"}, 0,
+      {"a header of 20 KB",
+       {"GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n"},
+       0,
        "HTTP/1.1 400 Bad Request"},
       {"thousands of headers", manyHeaders, 0, "HTTP/1.1 400 Bad Request"},
-      {"a request line of 100 KB", {"GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n"}, 0,
+      {"a request line of 100 KB",
+       {"GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n"},
+       0,
        ""},
-      {"garbage", {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 16)}, 0,
+      {"garbage",
+       {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 16)},
+       0,
        "HTTP/1.1 400 Bad Request"},
-      {"a body on a POST", {"POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n"}, 0,
+      {"a body on a POST",
+       {"POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n"},
+       0,
        "HTTP/1.1 413 Payload Too Large"},
       {"fault prefix while faults are off",
-       {"GET /slow/5000/report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n"}, 0,
+       {"GET /slow/5000/report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n"},
+       0,
        "HTTP/1.1 404 Not Found"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RawExchange exchange = rawExchange(port, c.pieces, c.pauseMs);
     EXPECT_EQ(exchange.received.substr(0, exchange.received.find("\r\n")), c.statusLine);
-    if (!exchange.received.empty())
+    if (!exchange.received.empty()) {
       EXPECT_TRUE(exchange.received.ends_with("</html>\n")) << exchange.received;
+    }
     EXPECT_LT(exchange.took, std::chrono::milliseconds(2500));
   }
   httplib::Client client("127.0.0.1", port);

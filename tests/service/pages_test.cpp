@@ -225,10 +225,8 @@ TEST(Pages, FaultsOnDemand) {
       {"/slow", {}, 404, 0, false, false, ""},
       {"/slow/-4/report/oslo-norway", {}, 404, 0, false, false, ""},
       // Delays add up to a minute at most, however many or large.
-      {"/slow/50000/slow/999999999/report/oslo-norway", {}, 200, 60000, false, false,
-       "Oslo, Norway"},
-      {"/slow/59000/report/oslo-norway", {.delayMs = 5000}, 200, 60000, false, false,
-       "Oslo, Norway"},
+      {"/slow/50000/slow/999999999/?location=Oslo", {}, 200, 60000, false, false, "Oslo, Norway"},
+      {"/slow/59000/?location=Oslo", {.delayMs = 5000}, 200, 60000, false, false, "Oslo, Norway"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
