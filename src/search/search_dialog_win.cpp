@@ -8,7 +8,7 @@
 #include "resource.h"
 #include "search/search_query.h"
 #include "search/search_results.h"
-#include "search/service_url.h"
+#include "common/service_url.h"
 #include "settings/history.h"
 #include "settings/settings.h"
 #include "weather/fetch.h"
@@ -92,7 +92,7 @@ DWORD WINAPI searchWorker(void* parameter) {
   if (GetDlgItemTextA(dialog, IDC_QUERY, query, sizeof query) == 0) return 0;
   SendMessageA(dialog, WM_SEARCH_STARTED, 0, 0);
   NormalisedQuery forms = normaliseQuery(query);
-  std::optional<std::string> page = downloadPage(searchRequestUrl(kServiceBaseUrl, forms), {});
+  std::optional<std::string> page = downloadPage(searchRequestUrl(serviceBaseUrl(), forms), {});
   if (!page) return 0;
   bool extended = SendMessageA(control(dialog, IDC_EXTENDED), BM_GETCHECK, 0, 0) == BST_CHECKED;
   auto* result = new ScanResult{scanSearchResults(*page, extended, forms.underscoreForm), extended};
@@ -132,7 +132,7 @@ void onOk(HWND dialog) {
   enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH, IDC_RESULTS, IDC_OK, IDC_CANCEL},
                  false);
 
-  auto* commit = new Commit{dialog, mainWindow, std::string(kServiceBaseUrl) + *link, {}, {}};
+  auto* commit = new Commit{dialog, mainWindow, std::string(serviceBaseUrl()) + *link, {}, {}};
   removeRecentItems();
   pushLocation(settings, commit->reportUrl, name);
   insertRecentItems();
