@@ -3,6 +3,8 @@
 // call budget.
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 
 #include <atomic>
 #include <sstream>
@@ -255,6 +257,40 @@ TEST(Budget, NoWindowHoldsMoreThanTheLimit) {
     ASSERT_LE(minute, 7u) << "at " << spent[i];
     ASSERT_LE(hour, 20u) << "at " << spent[i];
   }
+}
+
+// A forecast server whose certificate no authority signed is refused, never
+// read: the client checks certificates.
+TEST(Live, RefusesAServerWithAnUntrustedCertificate) {
+  EVP_PKEY* key = EVP_RSA_gen(2048);
+  X509* certificate = X509_new();
+  ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+  X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
+  X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+  X509_set_pubkey(certificate, key);
+  X509_NAME* name = X509_get_subject_name(certificate);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+  X509_set_issuer_name(certificate, name);
+  ASSERT_GT(X509_sign(certificate, key, EVP_sha256()), 0);
+
+  httplib::SSLServer server(certificate, key);
+  int calls = 0;
+  server.Get("/v1/forecast", [&](const httplib::Request&, httplib::Response& response) {
+    ++calls;
+    response.set_content(forecastJson(70, 70), "application/json");
+  });
+  int port = server.bind_to_any_port("127.0.0.1");
+  std::thread thread([&] { server.listen_after_bind(); });
+  UpstreamConfig config;
+  config.baseUrl = "https://127.0.0.1:" + std::to_string(port);
+  UpstreamResult result = OpenMeteoClient(config).fetch(1, 2);
+  server.stop();
+  thread.join();
+  X509_free(certificate);
+  EVP_PKEY_free(key);
+  EXPECT_FALSE(result.reading);
+  EXPECT_EQ(calls, 0);
 }
 
 }  // namespace
