@@ -34,23 +34,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts a program whose first line says "listening on http://HOST:PORT" and
-# prints that port.
+# Starts a program that prints "listening on http://127.0.0.1:PORT" and sets
+# $port to that port. Not in a subshell: the pid must reach the clean-up.
 start() {
   local log=$1
   shift
   "$@" >"$log" 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do
-    local port
     port=$(sed -nE 's|.*listening on http://127\.0\.0\.1:([0-9]+).*|\1|p' "$log")
-    if [[ -n "$port" ]]; then
-      echo "$port"
-      return 0
-    fi
+    if [[ -n "$port" ]]; then return 0; fi
     sleep 0.05
   done
-  echo "nginx-front: $1 did not start; see $log" >&2
+  echo "nginx-front: a program did not start:" >&2
   cat "$log" >&2
   return 1
 }
@@ -60,11 +56,14 @@ free_port() {
 }
 
 # The stand-in answers after 300 ms, so that the clients' requests overlap.
-fake_port=$(start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --temperature 63.5 \
-  --feels-like 61.2 --delay-ms 300)
+start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --temperature 63.5 --feels-like 61.2 \
+  --delay-ms 300
+fake_port=$port
 live=(--weather open-meteo --open-meteo-url "http://127.0.0.1:$fake_port")
-first=$(start "$work/service1.log" "$service" --listen 127.0.0.1:0 "${live[@]}")
-second=$(start "$work/service2.log" "$service" --listen 127.0.0.1:0 "${live[@]}")
+start "$work/service1.log" "$service" --listen 127.0.0.1:0 "${live[@]}"
+first=$port
+start "$work/service2.log" "$service" --listen 127.0.0.1:0 "${live[@]}"
+second=$port
 nginx_port=$(free_port)
 
 # deploy/nginx.conf with loopback ports and this run's folder.

@@ -23,19 +23,16 @@ finish() {
 }
 trap finish EXIT
 
-# Starts a program that prints "listening on http://127.0.0.1:PORT"; prints the port.
+# Starts a program that prints "listening on http://127.0.0.1:PORT" and sets
+# $port to that port. Not in a subshell: the pid must reach the clean-up.
 start() {
   local log=$1
   shift
   "$@" >"$log" 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do
-    local port
     port=$(sed -nE 's|.*listening on http://127\.0\.0\.1:([0-9]+).*|\1|p' "$log")
-    if [[ -n "$port" ]]; then
-      echo "$port"
-      return 0
-    fi
+    if [[ -n "$port" ]]; then return 0; fi
     sleep 0.05
   done
   cat "$log" >&2
@@ -44,10 +41,10 @@ start() {
 
 rm -rf "$folder"
 mkdir -p "$folder/Temp" "$folder/Setup"
-upstream=$(start "$folder.fake.log" "$fake" --listen 127.0.0.1:0 --temperature -7.5 \
-  --feels-like -18.4)
-port=$(start "$folder.service.log" "$service" --listen 127.0.0.1:0 --weather open-meteo \
-  --open-meteo-url "http://127.0.0.1:$upstream")
+start "$folder.fake.log" "$fake" --listen 127.0.0.1:0 --temperature -7.5 --feels-like -18.4
+upstream=$port
+start "$folder.service.log" "$service" --listen 127.0.0.1:0 --weather open-meteo \
+  --open-meteo-url "http://127.0.0.1:$upstream"
 echo "service http://127.0.0.1:$port, stand-in forecast server on $upstream"
 
 cp "$exe" "$folder/Skyvane.exe"
