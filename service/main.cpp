@@ -12,6 +12,7 @@
 #include "service/budget.h"
 #include "service/http_server.h"
 #include "service/live_weather.h"
+#include "service/gazetteer.h"
 #include "service/pages.h"
 #include "service/places.h"
 #include "service/serve.h"
@@ -21,15 +22,17 @@
 namespace {
 
 const char* kUsage =
-    "usage: skyvane-service [--listen HOST:PORT] [--data FILE] [--now YYYY-MM-DDTHH:MM:SSZ]\n"
-    "                       [--weather sample|open-meteo] [--open-meteo-url URL]\n"
-    "                       [--open-meteo-key KEY] [--budget-minute N] [--budget-hour N]\n"
-    "                       [--budget-day N] [--threads N] [--faults] [--delay-ms MS]\n"
-    "                       [--fault /PREFIX...]\n"
+    "usage: skyvane-service [--listen HOST:PORT] [--places sample|world] [--data FILE]\n"
+    "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
+    "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
+    "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
-    "  --data            places file (default: data/places.tsv beside the program or in the "
-    "sources)\n"
-    "  --now             a fixed clock for the sample model instead of the system's\n"
+    "  --places          sample: the sample places (default); world: the world's towns and US\n"
+    "                    ZIP codes\n"
+    "  --data            places file (default: data/places.tsv, or data/world.tsv with --places\n"
+    "                    world, beside the program, else the sample one in the sources)\n"
+    "  --now             a fixed clock for the sample weather instead of the system's\n"
     "  --weather         sample (default, offline) or open-meteo (live current conditions)\n"
     "  --open-meteo-url  the forecast server (default https://api.open-meteo.com)\n"
     "  --open-meteo-key  an API key, sent as apikey\n"
@@ -44,6 +47,7 @@ struct Options {
   std::string host = "127.0.0.1";
   int port = 8642;
   std::string dataFile;
+  bool world = false;
   std::optional<UnixTime> now;
   Faults faults;
   bool faultPrefixes = false;
@@ -53,12 +57,12 @@ struct Options {
   int threads = 64;
 };
 
-std::string defaultDataFile() {
+std::string defaultDataFile(bool world) {
   std::error_code error;
-  auto beside =
-      std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" / "places.tsv";
+  auto beside = std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" /
+                (world ? "world.tsv" : "places.tsv");
   if (!error && std::filesystem::exists(beside)) return beside.string();
-  return SKYVANE_SERVICE_DATA;
+  return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
 
 bool parseNumber(const std::string& text, long max, int& number) {
@@ -84,6 +88,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       auto colon = value.rfind(':');
       options.host = value.substr(0, colon);
       ok = colon != std::string::npos && parseNumber(value.substr(colon + 1), 65535, options.port);
+    } else if (name == "--places") {
+      options.world = value == "world";
+      ok = options.world || value == "sample";
     } else if (name == "--data") {
       options.dataFile = value;
     } else if (name == "--now") {
@@ -139,19 +146,28 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  std::string dataFile = options->dataFile.empty() ? defaultDataFile() : options->dataFile;
-  PlaceData data = loadPlaces(dataFile);
+  std::string dataFile =
+      options->dataFile.empty() ? defaultDataFile(options->world) : options->dataFile;
+  PlaceData data;
+  Gazetteer world;
+  if (options->world) {
+    world = loadGazetteer(dataFile);
+    data.error = world.error;
+  } else {
+    data = loadPlaces(dataFile);
+  }
   if (!data.error.empty()) {
     std::cerr << "skyvane-service: " << data.error << "\n";
     return 1;
   }
+  std::size_t count = options->world ? world.places.size() : data.places.size();
 
   ServerLimits limits;
   limits.workers = options->threads;
   HardenedServer server(limits);
   std::optional<UnixTime> fixedNow = options->now;
   ServiceSetup setup{&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
-                     options->faults, &std::cout};
+                     options->faults, &std::cout, options->world ? &world : nullptr};
   setup.faultPrefixes = options->faultPrefixes;
 
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
@@ -172,7 +188,7 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   }
-  std::cout << "skyvane-service: " << data.places.size() << " places from " << dataFile << ", "
+  std::cout << "skyvane-service: " << count << " places from " << dataFile << ", "
             << (options->live ? "live weather from " + options->upstream.baseUrl
                               : std::string("sample weather"))
             << ", listening on http://" << options->host << ':' << port << std::endl;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "service/world_pages.h"
+
 // What the program reads, by byte matching, from these pages:
 //
 // Report page: `currentWeather"` + one byte + the name up to '<'; later
@@ -179,6 +181,16 @@ Answer report(const Place& place, UnixTime now, const Routing& routing) {
 
 Answer route(const std::vector<Place>& places, std::string_view path, std::string_view query,
              UnixTime now, const Routing& routing) {
+  if (routing.world) {
+    auto location = path == "/" || path.empty() ? locationParameter(query) : std::nullopt;
+    WorldAnswer answer = answerWorld(*routing.world, path, location);
+    if (answer.report) return report(*answer.report, now, routing);
+    bool home = answer.status == 200 && (path == "/" || path.empty()) && !location;
+    return page(answer.status, std::move(answer.body),
+                home                   ? cache_control::kHome
+                : answer.status == 200 ? cache_control::kResults
+                                       : cache_control::kNotFound);
+  }
   if (path == "/" || path.empty()) {
     auto location = locationParameter(query);
     if (!location) return page(200, homePage(places, routing.live), cache_control::kHome);
@@ -221,6 +233,12 @@ std::string reportSection(const Place& place, int temperatureF, int feelsLikeF,
 }
 
 }  // namespace
+
+std::string pageDocument(std::string_view title, std::string_view body) {
+  return document(title, body);
+}
+
+std::string echoQuery(std::string_view query) { return echo(query); }
 
 std::string escapeHtml(std::string_view text) {
   std::string escaped;
@@ -344,6 +362,9 @@ Answer answerRequest(const std::vector<Place>& places, std::string_view target, 
   faults.delayMs = std::clamp(faults.delayMs, 0, kMaxDelayMs);
 
   Answer answer = route(places, path, query, now, routing);
+  // Live data is attributed on every page, the world's pages too.
+  if (std::size_t at = answer.body.rfind(kSampleFooter); routing.live && at != std::string::npos)
+    answer.body.replace(at, std::string_view(kSampleFooter).size(), kLiveFooter);
   if (faults.status) {
     answer.status = faults.status;
     if (faults.status >= 400) answer.body = errorPage(faults.status);
@@ -359,8 +380,9 @@ Answer answerRequest(const std::vector<Place>& places, std::string_view target, 
 }
 
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Faults& defaults) {
+                     const Faults& defaults, const Gazetteer* world) {
   Routing routing;
   routing.defaults = defaults;
+  routing.world = world;
   return answerRequest(places, target, now, routing);
 }

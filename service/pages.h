@@ -49,18 +49,22 @@ struct Answer {
 // Makes a place's report page answer; the default is the sample model's.
 using ReportMaker = std::function<Answer(const Place& place, UnixTime now)>;
 
+struct Gazetteer;
+
 struct Routing {
   Faults defaults;
-  bool faultPrefixes = true;  // whether links may carry fault prefixes
-  ReportMaker report;         // empty: the sample model
-  bool live = false;          // live data: its attribution on the home page
+  bool faultPrefixes = true;         // whether links may carry fault prefixes
+  ReportMaker report;                // empty: the sample model
+  bool live = false;                 // live data: its attribution on every page
+  const Gazetteer* world = nullptr;  // answer from the world's towns instead of the places
 };
 
-// Answers a GET of `target` (path and query as sent, not yet decoded).
+// Answers a GET of `target` (path and query as sent, not yet decoded), from
+// the world's towns when `world` is given, else from `places`.
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
                      const Routing& routing);
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Faults& defaults = {});
+                     const Faults& defaults = {}, const Gazetteer* world = nullptr);
 
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
 // A report page of live weather, with the data's attribution.
@@ -72,3 +76,7 @@ std::string resultsPage(std::string_view query, const std::vector<const Place*>&
 std::string notFoundPage(std::string_view query);
 
 std::string escapeHtml(std::string_view text);
+// A whole page around `body`, and a query escaped for echoing in one: no
+// marker can be read in it.
+std::string pageDocument(std::string_view title, std::string_view body);
+std::string echoQuery(std::string_view query);

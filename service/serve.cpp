@@ -97,6 +97,7 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   routing.defaults = shared->faults;
   routing.faultPrefixes = shared->faultPrefixes;
   routing.live = shared->live != nullptr;
+  routing.world = shared->world;
   if (WeatherCache* cache = shared->live)
     routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
 

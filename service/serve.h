@@ -17,10 +17,11 @@ struct ServiceSetup {
   const std::vector<Place>* places = nullptr;
   std::function<UnixTime()> clock;
   Faults faults;
-  std::ostream* log = nullptr;   // one line per request, flushed; none when null
-  bool faultPrefixes = true;     // whether clients may ask for faults in the link
-  WeatherCache* live = nullptr;  // live weather instead of the sample model
-  CallBudget* budget = nullptr;  // the live weather's budget, for /healthz
+  std::ostream* log = nullptr;       // one line per request, flushed; none when null
+  const Gazetteer* world = nullptr;  // answer from the world's towns instead of `places`
+  bool faultPrefixes = true;         // whether clients may ask for faults in the link
+  WeatherCache* live = nullptr;      // live weather instead of the sample model
+  CallBudget* budget = nullptr;      // the live weather's budget, for /healthz
 };
 
 // The answer to "/healthz": the budget left, the cache's size and hit ratio,

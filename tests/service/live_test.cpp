@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "fake_open_meteo.h"
+#include "service/gazetteer.h"
+#include "service/world_link.h"
 #include "service/http_server.h"
 #include "service/live_weather.h"
 #include "service/serve.h"
@@ -37,12 +39,13 @@ UpstreamConfig upstreamAt(const FakeOpenMeteo& fake, std::string key = "") {
 
 // The live service on a free loopback port, with a clock the test moves.
 struct LiveService {
-  explicit LiveService(FakeOpenMeteo& fake, BudgetLimits limits = {}, std::string key = "")
+  explicit LiveService(FakeOpenMeteo& fake, BudgetLimits limits = {}, std::string key = "",
+                       const Gazetteer* world = nullptr)
       : client(upstreamAt(fake, std::move(key))),
         budget(limits),
         cache([this](double lat, double lon) { return client.fetch(lat, lon); }, budget,
               [this] { return clock.load(); }) {
-    ServiceSetup setup{&shipped(), [] { return UnixTime(1768485600); }, {}, nullptr};
+    ServiceSetup setup{&shipped(), [] { return UnixTime(1768485600); }, {}, nullptr, world};
     setup.faultPrefixes = false;
     setup.live = &cache;
     setup.budget = &budget;
@@ -57,6 +60,7 @@ struct LiveService {
   httplib::Result get(const std::string& target) {
     httplib::Client http("127.0.0.1", port);
     http.set_read_timeout(10, 0);
+    http.set_url_encode(false);  // links as the program sends them
     return http.Get(target);
   }
 
@@ -149,6 +153,22 @@ TEST(Live, AsksForTheCoordinatesInFahrenheitWithKeyAndUserAgent) {
   auto hit = live.get("/?location=Oslo");
   ASSERT_TRUE(hit);
   EXPECT_EQ(textOf(scanned(hit->body).temperatureText), "72");
+}
+
+// Any place with coordinates answers live: the world's towns by their links.
+TEST(Live, WorldTownsAnswerLiveWithTheAttribution) {
+  Gazetteer world = loadGazetteer(SKYVANE_TEST_DATA "/world_extract.tsv");
+  ASSERT_TRUE(world.error.empty()) << world.error;
+  FakeOpenMeteo fake;
+  LiveService live(fake, {}, "", &world);
+  auto search = live.get("/?location=Par");
+  auto town = live.get(reportLink("Reykjavik, Iceland", 64.1355, -21.8954));
+  ASSERT_TRUE(search && town);
+  EXPECT_EQ(textOf(scanned(town->body).locationName), "Reykjavik, Iceland");
+  EXPECT_EQ(textOf(scanned(town->body).temperatureText), "72");
+  EXPECT_NE(fake.lastTarget().find("latitude=64.1355&longitude=-21.8954"), std::string::npos);
+  for (const auto& page : {search->body, town->body, live.get("/")->body})
+    EXPECT_NE(page.find("Weather data by"), std::string::npos);
 }
 
 TEST(Live, ConcurrentRequestsForOnePlaceMakeOneCall) {
