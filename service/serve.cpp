@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <memory>
@@ -74,6 +75,19 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   httplib::Server::HandlerWithResponse errorPage = [shared](const httplib::Request& request,
                                                             httplib::Response& response) {
     if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    // httplib refuses a link with a second '?' before any handler sees it, but
+    // the program sends a '?' in a query raw (and Wine turns letters it cannot
+    // convert into '?'): such a query gets its page like any other.
+    const std::string& target = request.target;
+    if (response.status == 400 && request.method == "GET" &&
+        std::count(target.begin(), target.end(), '?') > 1) {
+      const ServiceSetup& s = *shared;
+      Answer answer = answerRequest(*s.places, target, s.clock(), s.faults, s.world);
+      response.status = answer.status;
+      response.set_content(std::move(answer.body), kHtml);
+      logRequest(s.log, request, response.status, response.body.size());
+      return httplib::Server::HandlerResponse::Handled;
+    }
     std::string code = std::to_string(response.status);
     response.set_content("<!DOCTYPE html>\n<html><head><title>Error " + code +
                              "</title></head><body><h1>Error " + code + "</h1></body></html>\n",
