@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -109,7 +110,7 @@ void installService(httplib::Server& server, ServiceSetup setup) {
                          json ? "application/json" : "text/plain; charset=utf-8");
     logRequest(shared->log, request, response.status, response.body.size());
   });
-  server.Get(".*", [shared, routing](const httplib::Request& request, httplib::Response& response) {
+  auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
     const ServiceSetup& s = *shared;
     Answer answer = answerRequest(*s.places, request.target, s.clock(), routing);
     if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
@@ -131,12 +132,22 @@ void installService(httplib::Server& server, ServiceSetup setup) {
                                       sink.write(body->data() + offset, half - offset);
                                     return offset < half;
                                   });
-  });
+  };
+  server.Get(".*", answer);
   // Requests the handler never saw (a malformed request line, an overlong
   // link) still get a small page.
-  httplib::Server::HandlerWithResponse errorPage = [shared](const httplib::Request& request,
-                                                            httplib::Response& response) {
+  httplib::Server::HandlerWithResponse errorPage = [shared, answer](const httplib::Request& request,
+                                                                    httplib::Response& response) {
     if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    // httplib refuses a link with a second '?' before any handler sees it, but
+    // the program sends a '?' in a query raw (and Wine turns letters it cannot
+    // convert into '?'): such a query gets its page like any other.
+    const std::string& target = request.target;
+    if (response.status == 400 && request.method == "GET" &&
+        std::count(target.begin(), target.end(), '?') > 1) {
+      answer(request, response);
+      return httplib::Server::HandlerResponse::Handled;
+    }
     response.set_header("Cache-Control", "no-store");
     std::string code = std::to_string(response.status);
     response.set_content("<!DOCTYPE html>\n<html><head><title>Error " + code +
