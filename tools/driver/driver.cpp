@@ -293,8 +293,6 @@ int mainWindowCount() {
   return count;
 }
 
-namespace {
-
 bool downloadsPending(const std::string& folder) {
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA((folder + "\\Temp\\*.tmp").c_str(), &entry);
@@ -302,8 +300,6 @@ bool downloadsPending(const std::string& folder) {
   FindClose(search);
   return true;
 }
-
-}  // namespace
 
 bool refresh(HWND window, DWORD timeoutMs) {
   std::string folder = programFolderOf(window);

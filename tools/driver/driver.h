@@ -59,6 +59,10 @@ std::string programFolderOf(HWND window);
 // Main windows of the program open now, of any process.
 int mainWindowCount();
 
+// True while the program in `folder` has a download that it has not loaded
+// yet: it keeps each in a file of its own in its Temp folder until then.
+bool downloadsPending(const std::string& folder);
+
 // A refresh period gone by: the refresh timer's tick, sent; then waits until
 // the download it started has ended (the program keeps each download in a
 // file of its own in its Temp folder until it has loaded it) and the page
