@@ -35,7 +35,7 @@ uint32_t failures = 0;
 
 // A download that has not ended after this long no longer holds back the
 // refreshes: a new one supersedes it and its late answer is dropped.
-constexpr DWORD kDownloadLimitMs = 120000;
+constexpr DWORD kDownloadLimitMs = 60000;
 
 template <std::size_t N>
 void setField(char (&field)[N], std::string_view text) {
@@ -80,6 +80,9 @@ void startDownload(HWND window) {
   running = true;
   runningSince = GetTickCount();
   runningLink = historyLink(0);
+  // Armed until the page arrives, which sets it anew: a download that never
+  // ends is retried rather than waited on for good.
+  SetTimer(window, TIMER_REFRESH, refreshDelayMs(failures + 1), nullptr);
   // The file is made here, so that it exists from the request to the page's
   // arrival.
   std::optional<std::string> file = newPageFile();
