@@ -6,7 +6,7 @@
 
 #include "check.h"
 #include "search/search_query.h"
-#include "search/service_url.h"
+#include "common/service_url.h"
 
 namespace {
 

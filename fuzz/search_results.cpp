@@ -22,6 +22,23 @@ bool at(std::string_view page, std::size_t i, std::string_view marker) {
 
 std::string capped(std::string_view text) { return std::string(text.substr(0, 255)); }
 
+bool control(char byte) { return static_cast<unsigned char>(byte) < 32 || byte == 127; }
+
+std::string name(std::string_view text) {
+  std::string name = capped(text);
+  for (char& byte : name) byte = control(byte) ? ' ' : byte;
+  return name;
+}
+
+// Links that stay on the service: one leading "/", no "@", "\\" or control byte.
+bool staysOnService(std::string_view link) {
+  if (link.empty() || link[0] != '/' || link.substr(0, 2) == "//") return false;
+  for (char byte : link) {
+    if (byte == '@' || byte == '\\' || control(byte)) return false;
+  }
+  return true;
+}
+
 // Entries for every link from `from` on, first kind tried before second at
 // each position; false when an entry was cut short by the end of the page.
 bool links(std::string_view page, std::size_t from, bool first, bool second, SearchScan& scan) {
@@ -39,8 +56,10 @@ bool links(std::string_view page, std::size_t from, bool first, bool second, Sea
     if (quote == npos || i + offset > page.size()) return false;
     std::size_t less = page.find('<', quote + 2);
     if (less == npos || quote + 2 > page.size()) return false;
-    scan.entries.push_back({capped(page.substr(quote + 2, less - quote - 2)),
-                            capped(page.substr(i + offset, quote - i - offset))});
+    std::string link = capped(page.substr(i + offset, quote - i - offset));
+    if (staysOnService(link)) {
+      scan.entries.push_back({name(page.substr(quote + 2, less - quote - 2)), link});
+    }
     i = less;  // on at the byte after the "<"
   }
   return true;
@@ -73,7 +92,7 @@ SearchScan referenceScan(std::string_view page, bool extended, std::string_view 
       std::size_t less = page.find('<', i + 29);
       if (less == npos) return scan;
       scan.entries.push_back(
-          {capped(page.substr(i + 29, less - i - 29)), directHitLink(underscoreForm)});
+          {name(page.substr(i + 29, less - i - 29)), directHitLink(underscoreForm)});
       scan.outcome = ScanOutcome::DirectHit;
       return scan;
     }
@@ -112,11 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
           "a direct hit has one entry");
     for (const SearchEntry& entry : scan.entries) {
       check(entry.displayText.size() <= 255 && entry.link.size() <= 255, "texts of 255 at most");
-      check(contains(page, entry.displayText), "display text is a piece of the page");
       check(!contains(entry.displayText, "<"), "display text stops before '<'");
+      for (char byte : entry.displayText) check(!control(byte), "no control byte in a name");
       if (scan.outcome == ScanOutcome::Listed) {
         check(contains(page, entry.link), "link is a piece of the page");
         check(!contains(entry.link, "\""), "link stops before '\"'");
+        check(staysOnService(entry.link), "link stays on the service");
       }
     }
   }

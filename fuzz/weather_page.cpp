@@ -31,6 +31,10 @@ void referenceScan(std::string_view page, Conditions& result) {
   if (at == std::string_view::npos) return;
   std::size_t stop;
   copyValue(page, at + 16, '<', result.locationName, stop);
+  for (std::size_t i = 0; i < kTextSize && result.locationName[i]; ++i) {
+    unsigned char byte = result.locationName[i];
+    if (byte < 32 || byte == 127) result.locationName[i] = ' ';
+  }
   while (stop != std::string_view::npos) {
     std::size_t t = page.find(temperature, stop + 1), f = page.find(feelsLike, stop + 1);
     if (t == std::string_view::npos && f == std::string_view::npos) return;
@@ -54,7 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   for (const TextBuffer* field :
        {&scanned.locationName, &scanned.temperatureText, &scanned.feelsLikeText}) {
     check(std::memchr(*field, '\0', kTextSize) != nullptr, "text terminated within 256 bytes");
-    check(contains(page, textOf(*field)), "text is a piece of the page");
+    // The name's control bytes became spaces; the values are the page's own.
+    if (field != &scanned.locationName)
+      check(contains(page, textOf(*field)), "text is a piece of the page");
   }
   check(!contains(textOf(scanned.locationName), "<"), "name stops before '<'");
   return 0;

@@ -183,3 +183,31 @@ std::size_t copyUntil(std::string_view text, std::size_t start, char stop, TextB
   copyText(out, std::string_view(begin, length));
   return hit ? start + length : kNotFound;
 }
+
+namespace {
+
+bool isControlByte(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+
+}  // namespace
+
+void blankControlBytes(char* text, std::size_t size) {
+  for (std::size_t i = 0; i < size && text[i] != '\0'; ++i) {
+    if (isControlByte(static_cast<unsigned char>(text[i]))) text[i] = ' ';
+  }
+}
+
+void blankControlBytes(std::string& text) {
+  for (char& byte : text) {
+    if (isControlByte(static_cast<unsigned char>(byte))) byte = ' ';
+  }
+}
+
+bool isServiceLink(std::string_view link) {
+  if (link.empty() || link[0] != '/' || (link.size() > 1 && link[1] == '/')) return false;
+  for (char byte : link) {
+    if (byte == '@' || byte == '\\' || isControlByte(static_cast<unsigned char>(byte))) {
+      return false;
+    }
+  }
+  return true;
+}

@@ -3,6 +3,7 @@
 // values copied up to a stop byte, never reading outside the text.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "common/text.h"
@@ -23,3 +24,14 @@ bool markerAt(std::string_view text, std::size_t at, std::string_view marker);
 // that stop byte, or kNotFound when the text ends first (or `start` lies
 // beyond it).
 std::size_t copyUntil(std::string_view text, std::size_t start, char stop, TextBuffer& out);
+
+// Bytes from the service are data, never structure: control bytes (0x00-0x1F
+// and 0x7F) become spaces, so a name cannot start a new line in the settings
+// file or the menu. Stops at the buffer's terminator.
+void blankControlBytes(char* text, std::size_t size);
+void blankControlBytes(std::string& text);
+
+// A link from a page is followed only when it stays on the service: it begins
+// with one "/" (not "//", which names another host) and holds no "@", "\"
+// or control byte, which could make the joined address name another host.
+bool isServiceLink(std::string_view link);

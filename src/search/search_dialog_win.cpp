@@ -7,7 +7,7 @@
 #include "resource.h"
 #include "search/search_query.h"
 #include "search/search_results.h"
-#include "search/service_url.h"
+#include "common/service_url.h"
 #include "settings/history.h"
 #include "settings/settings.h"
 #include "weather/fetch.h"
@@ -92,7 +92,7 @@ DWORD WINAPI searchWorker(void* parameter) {
   std::optional<std::string> page;
   {
     ComApartment com;
-    page = downloadPage(searchRequestUrl(kServiceBaseUrl, forms), {});
+    page = downloadPage(searchRequestUrl(serviceBaseUrl(), forms), {});
   }
   if (!page) {
     PostMessageA(dialog, WM_SEARCH_FAILED, 0, 0);
@@ -141,7 +141,7 @@ void onOk(HWND dialog) {
   enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH, IDC_RESULTS, IDC_OK, IDC_CANCEL},
                  false);
 
-  auto* commit = new Commit{dialog, mainWindow, std::string(kServiceBaseUrl) + *link, {}, {}};
+  auto* commit = new Commit{dialog, mainWindow, std::string(serviceBaseUrl()) + *link, {}, {}};
   removeRecentItems();
   pushLocation(settings, commit->reportUrl, name);
   insertRecentItems();

@@ -51,10 +51,18 @@ std::string capped(std::string_view page, std::size_t begin, std::size_t end) {
   return text;
 }
 
+// A name as the list, the menu, the settings file and the tooltip take it.
+std::string displayName(std::string_view page, std::size_t begin, std::size_t end) {
+  std::string name = capped(page, begin, end);
+  blankControlBytes(name);
+  return name;
+}
+
 // One entry from a link's first byte: the link up to the next double quote,
 // the byte after that quote passed over unseen, the display text up to the
 // next "<". Returns the position after that "<", or kNotFound, adding
-// nothing, when the page ends before either stop byte.
+// nothing, when the page ends before either stop byte. An entry whose link
+// would leave the service is passed over.
 std::size_t takeEntry(std::string_view page, std::size_t linkStart,
                       std::vector<SearchEntry>& entries) {
   std::size_t quote = findByte(page, linkStart, '"');
@@ -62,7 +70,8 @@ std::size_t takeEntry(std::string_view page, std::size_t linkStart,
   std::size_t textStart = quote + 2;
   std::size_t less = findByte(page, textStart, '<');
   if (less == kNotFound) return kNotFound;
-  entries.push_back({capped(page, textStart, less), capped(page, linkStart, quote)});
+  std::string link = capped(page, linkStart, quote);
+  if (isServiceLink(link)) entries.push_back({displayName(page, textStart, less), link});
   return less + 1;
 }
 
@@ -170,7 +179,7 @@ SearchScan scanSearchResults(std::string_view page, bool extended,
       }
       std::size_t less = findByte(page, nameStart, '<');
       if (less == kNotFound) return scan;  // name cut off by the end of the page
-      scan.entries.push_back({capped(page, nameStart, less), directHitLink(underscoreForm)});
+      scan.entries.push_back({displayName(page, nameStart, less), directHitLink(underscoreForm)});
       scan.outcome = ScanOutcome::DirectHit;
       return scan;
     } else if (headerAt != kNotFound) {

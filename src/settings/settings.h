@@ -21,6 +21,9 @@ extern Settings settings;
 inline constexpr std::string_view kSettingsSection = "General";
 inline constexpr std::string_view kSettingsFolderName = "\\Setup";
 inline constexpr std::string_view kSettingsFileTail = "\\Setup\\Setup.ini";
+// An optional override of the service address, read at start, never written.
+inline constexpr std::string_view kServiceSection = "Service";
+inline constexpr std::string_view kBaseUrlKey = "BaseUrl";
 
 // The settings file's path: everything from the executable path's last
 // backslash replaced by "\Setup\Setup.ini". No backslash gives no path.
@@ -36,8 +39,10 @@ std::string urlKey(int slot);
 std::string cityKey(int slot);
 
 // Reads the settings file into `settings`; a missing file or key leaves empty
-// texts and Fahrenheit.
+// texts and Fahrenheit. Also takes the service address, when the file names an
+// acceptable one.
 void loadSettings();
 // Writes the seven keys of `record` in their order, creating the Setup folder
-// first when it is missing.
-void saveSettings(const Settings& record);
+// first when it is missing. A failed write is told to the user, once per
+// session; returns whether every key was written.
+bool saveSettings(const Settings& record);

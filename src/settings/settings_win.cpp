@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/service_url.h"
 #include "settings/settings.h"
 
 namespace {
@@ -25,8 +26,34 @@ void readKey(const std::string& path, const std::string& key, TextBuffer& value)
                            path.c_str());
 }
 
-void writeKey(const std::string& path, const std::string& key, const char* value) {
-  WritePrivateProfileStringA(kSettingsSection.data(), key.c_str(), value, path.c_str());
+bool writeKey(const std::string& path, const std::string& key, const char* value) {
+  return WritePrivateProfileStringA(kSettingsSection.data(), key.c_str(), value, path.c_str()) !=
+         FALSE;
+}
+
+DWORD WINAPI unsavedWarningThread(void* parameter) {
+  auto* text = static_cast<std::string*>(parameter);
+  MessageBoxA(nullptr, text->c_str(), "Skyvane", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+  delete text;
+  return 0;
+}
+
+// Once per session: every later save would fail the same way. The box has a
+// thread of its own, so the user-interface thread never runs a nested modal
+// loop in the middle of a change of location or unit.
+void warnUnsaved(const std::string& path) {
+  static bool warned = false;
+  if (warned) return;
+  warned = true;
+  auto* text = new std::string("Skyvane cannot save its settings to " + path +
+                               ".\n\nChanges to the locations and the unit will not be kept "
+                               "after Skyvane closes.");
+  HANDLE thread = CreateThread(nullptr, 0, unsavedWarningThread, text, 0, nullptr);
+  if (thread) {
+    CloseHandle(thread);
+  } else {
+    delete text;
+  }
 }
 
 }  // namespace
@@ -41,19 +68,28 @@ void loadSettings() {
   TextBuffer metric{};
   readKey(*path, "Metric", metric);
   settings.metric = metricFromValue(textOf(metric));
+
+  // Read, never written: the installer or the user sets it.
+  TextBuffer baseUrl{};
+  GetPrivateProfileStringA(kServiceSection.data(), kBaseUrlKey.data(), "", baseUrl, kTextSize,
+                           path->c_str());
+  useServiceBaseUrl(textOf(baseUrl));
 }
 
-void saveSettings(const Settings& record) {
+bool saveSettings(const Settings& record) {
   std::optional<std::string> path = settingsPath();
-  if (!path) return;
+  if (!path) return false;
   // Without the folder every write fails and the user's change would be lost
   // at the next start.
   std::string folder =
       path->substr(0, path->size() - kSettingsFileTail.size()) + std::string(kSettingsFolderName);
   CreateDirectoryA(folder.c_str(), nullptr);
+  bool saved = true;
   for (int slot = 0; slot < kHistorySlots; ++slot) {
-    writeKey(*path, urlKey(slot), record.urls[slot]);
-    writeKey(*path, cityKey(slot), record.cities[slot]);
+    saved = writeKey(*path, urlKey(slot), record.urls[slot]) && saved;
+    saved = writeKey(*path, cityKey(slot), record.cities[slot]) && saved;
   }
-  writeKey(*path, "Metric", metricValue(record.metric).data());
+  saved = writeKey(*path, "Metric", metricValue(record.metric).data()) && saved;
+  if (!saved) warnUnsaved(*path);
+  return saved;
 }

@@ -33,6 +33,7 @@ void scanWeatherPage(std::string_view page, Conditions& result) {
   if (location == kNotFound) return;
   std::size_t stop =
       copyUntil(page, location + kLocation.valueOffset, kLocation.stop, result.locationName);
+  blankControlBytes(result.locationName, kTextSize);
   if (stop == kNotFound) return;
 
   // Both value markers are searched ahead once and searched again only when

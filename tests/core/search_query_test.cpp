@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "search/service_url.h"
+#include "common/service_url.h"
 
 namespace {
 

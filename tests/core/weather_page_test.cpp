@@ -53,6 +53,7 @@ TEST(WeatherPage, MarkerRules) {
       {"empty later value empties", l + temperature("100") + temperature(""), {"Oslo", "", ""}},
       {"second location ignored", l + location("Bergen") + t, {"Oslo", "-3", ""}},
       {"ampersand in name kept", location("A&B") + t, {"A&B", "-3", ""}},
+      {"control bytes in name become spaces", location("A\r\n[x]\t") + t, {"A  [x] ", "-3", ""}},
       {"less-than in temperature kept",
        l + "<i id=\"currentTemperature\">4<5&",
        {"Oslo", "4<5", ""}},

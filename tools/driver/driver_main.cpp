@@ -16,6 +16,8 @@
 //   skyvane-driver wait-slide-in          the window stands slid in
 //   skyvane-driver read SKINS             prints the digits the window shows
 //   skyvane-driver wait-exit              the main window is gone
+//   skyvane-driver box [MS]               a "Skyvane" message box is up; prints its text and
+//                                         closes it (waits MS, default 20000)
 //
 // Each step waits up to 20 seconds and exits 1 when it fails.
 
@@ -125,6 +127,17 @@ int choose(const std::string& name) {
   return 0;
 }
 
+int messageBox(const std::string& waitMs) {
+  DWORD wait = waitMs.empty() ? kWaitMs : static_cast<DWORD>(std::atoi(waitMs.c_str()));
+  HWND box = driver::waitForWindow(0, "#32770", "Skyvane", wait);
+  if (!box) return fail("no message box");
+  char text[1024] = "";
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // a message box's text control
+  std::printf("%s\n", text);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
 int read(HWND window, const std::string& skins) {
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -143,6 +156,7 @@ int main(int argc, char** argv) {
   if (command == "search") return search(argument);
   if (command == "search-unreachable") return searchUnreachable(argument);
   if (command == "choose") return choose(argument);
+  if (command == "box") return messageBox(argument);
   if (command == "drop-down") {
     HWND dialog = searchDialog();
     if (!dialog) return fail("no Search dialog");
