@@ -395,7 +395,21 @@ void printReport(const Options& options, const Footprint (&readings)[kReadings],
 
   addGrowthGoal(goals, "GDI objects", readings[kHalf].gdiObjects, readings[kEnd].gdiObjects);
   addGrowthGoal(goals, "USER objects", readings[kHalf].userObjects, readings[kEnd].userObjects);
-  addGrowthGoal(goals, "handles", readings[kHalf].handles, readings[kEnd].handles);
+  // Each download runs on a thread of its own, and the platform's download
+  // machinery keeps threads of its own for a while after; a thread alive at
+  // one reading and gone at the other carries its own handle, which is no
+  // leak. Without rest the handles are judged net of the threads.
+  auto handlesBesideThreads = [](const Footprint& reading) {
+    Count count = reading.handles;
+    if (count.value >= 0 && reading.threads.value >= 0) count.value -= reading.threads.value;
+    return count;
+  };
+  if (options.restMs > 0) {
+    addGrowthGoal(goals, "handles", readings[kHalf].handles, readings[kEnd].handles);
+  } else {
+    addGrowthGoal(goals, "handles beside threads", handlesBesideThreads(readings[kHalf]),
+                  handlesBesideThreads(readings[kEnd]));
+  }
   for (auto [skyvane, minimal, when] :
        {std::tuple{kStart, kMinimalStart, "start"}, std::tuple{kEnd, kMinimalEnd, "end"}}) {
     double over =
