@@ -110,6 +110,23 @@ TEST_F(Refresh, OnlyAPageOfTheCurrentLocationIsApplied) {
   EXPECT_TRUE(refreshTimerArmed(window));
 }
 
+TEST_F(Refresh, RequestsWhileADownloadRunsRunOnceAfterIt) {
+  std::optional<std::string> page = downloadPage(kOslo, {});
+  ASSERT_TRUE(page);
+  driver::Listener service;
+  ASSERT_TRUE(driver::startListener(service, *page));
+  writeSettings({"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway"});
+  start();
+  LONG before = service.requests;
+  // The page of the first cannot arrive before this thread serves its
+  // messages, so the others find it running.
+  for (int tick = 0; tick < 3; ++tick) refreshWeather(window, false);
+  waitForRefresh();
+  EXPECT_EQ(service.requests - before, 2);
+  EXPECT_STREQ(conditions.locationName, "Oslo, Norway");
+  driver::stopListener(service);
+}
+
 TEST_F(Refresh, PageWithoutMarkersEmptiesTheConditions) {
   writeSettings({"[General]", "URL0=" + std::string(kServiceRoot) + "/nomarkers/report/oslo-norway",
                  "City0=Oslo, Norway"});
