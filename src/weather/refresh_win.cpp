@@ -34,8 +34,13 @@ bool requestedAgain = false;
 uint32_t failures = 0;
 
 // A download that has not ended after this long no longer holds back the
-// refreshes: a new one supersedes it and its late answer is dropped.
+// refreshes: a new one supersedes it and its late answer is dropped. A
+// connection cut by sleep or a change of network may never end; a server
+// that takes requests and never answers would make one such thread a
+// minute, so at most this many superseded downloads may still be running.
 constexpr DWORD kDownloadLimitMs = 60000;
+constexpr int kSupersededLimit = 4;
+int supersededRunning = 0;
 
 template <std::size_t N>
 void setField(char (&field)[N], std::string_view text) {
@@ -76,6 +81,7 @@ DWORD WINAPI reportWorker(void* parameter) {
 }
 
 void startDownload(HWND window) {
+  if (running) ++supersededRunning;
   requestedAgain = false;
   running = true;
   runningSince = GetTickCount();
@@ -143,7 +149,10 @@ void applyReport(HWND window, const std::string& link, const std::optional<std::
 
 void onReportDownloaded(HWND window, LPARAM parameter) {
   std::unique_ptr<ReportJob> job(reinterpret_cast<ReportJob*>(parameter));
-  if (job->generation != generation) return;  // superseded
+  if (job->generation != generation) {  // superseded
+    --supersededRunning;
+    return;
+  }
   running = false;
   applyReport(window, job->link, job->page);
   if (requestedAgain) refreshWeather(window, false);
@@ -163,8 +172,9 @@ void refreshWeather(HWND window, bool statusOnly) {
   setUnitCheckMarks();
   // A download of another location (the choice changed meanwhile) is
   // superseded at once rather than waited for.
-  if (running && runningLink == historyLink(0) &&
-      GetTickCount() - runningSince < kDownloadLimitMs) {
+  bool overdue = GetTickCount() - runningSince >= kDownloadLimitMs;
+  bool supersede = runningLink != historyLink(0) || overdue;
+  if (running && (!supersede || supersededRunning >= kSupersededLimit)) {
     requestedAgain = true;
     return;
   }
