@@ -9,6 +9,7 @@
 #include "settings/history.h"
 #include "settings/settings.h"
 #include "skin/skin_win.h"
+#include "weather/fetch.h"
 #include "weather/refresh_win.h"
 
 namespace {
@@ -35,6 +36,7 @@ void initMainWindow(HWND window) {
   trayMenu = GetSubMenu(menu, 0);
   SetMenuDefaultItem(trayMenu, IDM_SEARCH, FALSE);
   insertRecentItems();
+  removeLeftoverPageFiles();
   refreshWeather(window, false);
   slideState.currentY = GetSystemMetrics(SM_CYSCREEN);
   slideState.opacity = kSlideStartOpacity;

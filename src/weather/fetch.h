@@ -23,6 +23,11 @@ std::string textModeRead(std::string_view file);
 // missing); its path, or nothing when none can be made.
 std::optional<std::string> newPageFile();
 
+// Deletes the page files that an earlier run left behind when it ended
+// during a download; run at start, while no download of this installation
+// can be running.
+void removeLeftoverPageFiles();
+
 // Evicts the non-empty links of `evictList` from the internet cache in
 // order and downloads `url` into `file`. False, with the file deleted, when
 // the download failed, answered an error status, came short or went over

@@ -67,6 +67,9 @@ struct DownloadWatch : IBindStatusCallback, IHttpNegotiate {
   }
 };
 
+// The names that GetTempFileName makes: the prefix, hex digits, ".tmp".
+constexpr const char* kPageFilePrefix = "pg";
+
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
@@ -79,10 +82,22 @@ std::optional<std::string> newPageFile() {
   // could ever be shown.
   CreateDirectoryA(folder.c_str(), nullptr);
   char path[MAX_PATH];
-  if (folder.size() + 16 > MAX_PATH || GetTempFileNameA(folder.c_str(), "pg", 0, path) == 0) {
+  if (folder.size() + 16 > MAX_PATH ||
+      GetTempFileNameA(folder.c_str(), kPageFilePrefix, 0, path) == 0) {
     return std::nullopt;
   }
   return std::string(path);
+}
+
+void removeLeftoverPageFiles() {
+  std::string folder = programPath(kCacheFolder);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\" + kPageFilePrefix + "*.tmp").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileA((folder + "\\" + entry.cFileName).c_str());
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
 }
 
 bool fetchPage(const std::string& url, std::span<const std::string> evictList,

@@ -31,7 +31,9 @@ std::string expectedTip() {
 using Refresh = MainWindowTest;
 
 TEST_F(Refresh, FirstRunGreetsWithTheBalloonAndFetchesNothing) {
+  writeFile(folder + "\\Temp\\pg1A2B.tmp", "left by a run that ended mid-download");
   start();
+  EXPECT_EQ(temporaryFiles(), 0);
   EXPECT_STREQ(trayIcon.szInfoTitle, "Welcome to Skyvane!");
   EXPECT_STREQ(trayIcon.szInfo, "Click this balloon box to search for a hometown.");
   EXPECT_STREQ(trayIcon.szTip, "Connecting...");
