@@ -185,5 +185,8 @@ void onPowerBroadcast(HWND window, WPARAM event) {
   if (event != PBT_APMRESUMEAUTOMATIC && event != PBT_APMRESUMESUSPEND) return;
   if (settings.urls[0][0] == '\0') return;
   failures = 0;
+  // A download begun before the sleep most likely hangs on a connection that
+  // is gone: the refresh after the resume does not wait for it.
+  if (running) runningSince = GetTickCount() - kDownloadLimitMs;
   SetTimer(window, TIMER_REFRESH, kResumeRefreshMs, nullptr);
 }
