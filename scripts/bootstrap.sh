@@ -7,7 +7,7 @@ packages=(
   cmake make g++ ninja-build pkgconf
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
-  googletest libbenchmark-dev libcpp-httplib-dev
+  googletest libbenchmark-dev libcpp-httplib-dev libicu-dev nodejs npm
   clang libclang-rt-14-dev clang-format
   python3 python3-pil fonts-dejavu-core
   nsis zip
@@ -15,6 +15,8 @@ packages=(
 
 missing=()
 for p in "${packages[@]}"; do
+  # A Node.js from elsewhere brings its own npm and refuses Debian's.
+  if [[ "$p" == nodejs || "$p" == npm ]] && command -v "${p/nodejs/node}" >/dev/null; then continue; fi
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done

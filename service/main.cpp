@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "service/gazetteer.h"
 #include "service/pages.h"
 #include "service/places.h"
 #include "service/serve.h"
@@ -16,10 +17,12 @@
 namespace {
 
 const char* kUsage =
-    "usage: skyvane-service [--listen HOST:PORT] [--data FILE] [--now YYYY-MM-DDTHH:MM:SSZ]\n"
-    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "usage: skyvane-service [--listen HOST:PORT] [--places sample|world] [--data FILE]\n"
+    "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--delay-ms MS] [--fault /PREFIX...]\n"
     "  --listen    address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
-    "  --data      places file (default: data/places.tsv beside the program or in the sources)\n"
+    "  --places    sample: the sample places (default); world: the world's towns and US ZIP codes\n"
+    "  --data      places file (default: data/places.tsv, or data/world.tsv with --places\n"
+    "              world, beside the program, else the sample one in the sources)\n"
     "  --now       a fixed clock instead of the system's\n"
     "  --delay-ms  wait this long before every answer\n"
     "  --fault     fault prefixes applied to every request, e.g. /status/500 or /slow/2000/cut\n";
@@ -28,16 +31,17 @@ struct Options {
   std::string host = "127.0.0.1";
   int port = 8642;
   std::string dataFile;
+  bool world = false;
   std::optional<UnixTime> now;
   Faults faults;
 };
 
-std::string defaultDataFile() {
+std::string defaultDataFile(bool world) {
   std::error_code error;
-  auto beside =
-      std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" / "places.tsv";
+  auto beside = std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" /
+                (world ? "world.tsv" : "places.tsv");
   if (!error && std::filesystem::exists(beside)) return beside.string();
-  return SKYVANE_SERVICE_DATA;
+  return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
 
 bool parseNumber(const std::string& text, long max, int& number) {
@@ -58,6 +62,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       auto colon = value.rfind(':');
       options.host = value.substr(0, colon);
       ok = colon != std::string::npos && parseNumber(value.substr(colon + 1), 65535, options.port);
+    } else if (name == "--places") {
+      options.world = value == "world";
+      ok = options.world || value == "sample";
     } else if (name == "--data") {
       options.dataFile = value;
     } else if (name == "--now") {
@@ -91,17 +98,26 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  std::string dataFile = options->dataFile.empty() ? defaultDataFile() : options->dataFile;
-  PlaceData data = loadPlaces(dataFile);
+  std::string dataFile =
+      options->dataFile.empty() ? defaultDataFile(options->world) : options->dataFile;
+  PlaceData data;
+  Gazetteer world;
+  if (options->world) {
+    world = loadGazetteer(dataFile);
+    data.error = world.error;
+  } else {
+    data = loadPlaces(dataFile);
+  }
   if (!data.error.empty()) {
     std::cerr << "skyvane-service: " << data.error << "\n";
     return 1;
   }
+  std::size_t count = options->world ? world.places.size() : data.places.size();
 
   httplib::Server server;
   std::optional<UnixTime> fixedNow = options->now;
   installService(server, {&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
-                          options->faults, &std::cout});
+                          options->faults, &std::cout, options->world ? &world : nullptr});
 
   int port = options->port;
   if (port == 0) {
@@ -115,7 +131,7 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   }
-  std::cout << "skyvane-service: " << data.places.size() << " places from " << dataFile
+  std::cout << "skyvane-service: " << count << " places from " << dataFile
             << ", listening on http://" << options->host << ':' << port << std::endl;
   return server.listen_after_bind() ? 0 : 1;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "service/world_pages.h"
+
 // What the program reads, by byte matching, from these pages:
 //
 // Report page: `currentWeather"` + one byte + the name up to '<'; later
@@ -161,7 +163,14 @@ std::optional<std::string_view> locationParameter(std::string_view query) {
 Answer page(int status, std::string body) { return {status, std::move(body), 0, false}; }
 
 Answer route(const std::vector<Place>& places, std::string_view path, std::string_view query,
-             UnixTime now) {
+             UnixTime now, const Gazetteer* world) {
+  if (world) {
+    auto location = path == "/" || path.empty() ? locationParameter(query) : std::nullopt;
+    WorldAnswer answer = answerWorld(*world, path, location);
+    if (answer.report)
+      return page(200, reportPage(*answer.report, weatherAt(*answer.report, now), now));
+    return page(answer.status, std::move(answer.body));
+  }
   if (path == "/" || path.empty()) {
     auto location = locationParameter(query);
     if (!location) return page(200, homePage(places));
@@ -184,6 +193,12 @@ Answer route(const std::vector<Place>& places, std::string_view path, std::strin
 }
 
 }  // namespace
+
+std::string pageDocument(std::string_view title, std::string_view body) {
+  return document(title, body);
+}
+
+std::string echoQuery(std::string_view query) { return echo(query); }
 
 std::string escapeHtml(std::string_view text) {
   std::string escaped;
@@ -294,14 +309,14 @@ std::string_view takeFaults(std::string_view path, Faults& faults) {
 }
 
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Faults& defaults) {
+                     const Faults& defaults, const Gazetteer* world) {
   std::size_t mark = target.find('?');
   std::string_view path = target.substr(0, mark);
   std::string_view query = mark == std::string_view::npos ? "" : target.substr(mark + 1);
   Faults faults = defaults;
   path = takeFaults(path, faults);
 
-  Answer answer = route(places, path, query, now);
+  Answer answer = route(places, path, query, now, world);
   if (faults.status) {
     answer.status = faults.status;
     if (faults.status >= 400) answer.body = errorPage(faults.status);

@@ -32,12 +32,19 @@ struct Answer {
   bool cut = false;
 };
 
-// Answers a GET of `target` (path and query as sent, not yet decoded).
+struct Gazetteer;
+
+// Answers a GET of `target` (path and query as sent, not yet decoded), from
+// the world's towns when `world` is given, else from `places`.
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Faults& defaults = {});
+                     const Faults& defaults = {}, const Gazetteer* world = nullptr);
 
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
 std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches);
 std::string notFoundPage(std::string_view query);
 
 std::string escapeHtml(std::string_view text);
+// A whole page around `body`, and a query escaped for echoing in one: no
+// marker can be read in it.
+std::string pageDocument(std::string_view title, std::string_view body);
+std::string echoQuery(std::string_view query);

@@ -48,7 +48,7 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   auto shared = std::make_shared<ServiceSetup>(std::move(setup));
   server.Get(".*", [shared](const httplib::Request& request, httplib::Response& response) {
     const ServiceSetup& s = *shared;
-    Answer answer = answerRequest(*s.places, request.target, s.clock(), s.faults);
+    Answer answer = answerRequest(*s.places, request.target, s.clock(), s.faults, s.world);
     if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
     response.status = answer.status;
     response.set_header("Cache-Control", "no-store");

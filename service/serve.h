@@ -16,7 +16,8 @@ struct ServiceSetup {
   const std::vector<Place>* places = nullptr;
   std::function<UnixTime()> clock;
   Faults faults;
-  std::ostream* log = nullptr;  // one line per request, flushed; none when null
+  std::ostream* log = nullptr;       // one line per request, flushed; none when null
+  const Gazetteer* world = nullptr;  // answer from the world's towns instead of `places`
 };
 
 void installService(httplib::Server& server, ServiceSetup setup);

@@ -1,0 +1,167 @@
+// The world places search: loading the full data file, and searches for
+// short prefixes and ZIP codes through the index beside a plain linear scan
+// over every name in the same run. Prints each search's 99th percentile and
+// its speed-up over the scan, and the resident memory with the data loaded.
+//   world_bench [--data FILE] [benchmark options]
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "service/gazetteer.h"
+#include "service/places.h"
+#include "service/text_fold.h"
+
+namespace {
+
+std::string dataFile = SKYVANE_WORLD_DATA_FILE;
+
+const Gazetteer& world() {
+  static Gazetteer loaded = loadGazetteer(dataFile);
+  return loaded;
+}
+
+long residentKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// What the index answers, found the slow way: every town's name tried for a
+// word that begins with the query, every ZIP code compared.
+std::size_t linearSearch(const Gazetteer& g, std::string_view query) {
+  std::string key = matchKey(asciiFromQuery(query));
+  if (key.size() == 5 && key.find_first_not_of("0123456789") == std::string::npos) {
+    for (const ZipCode& zip : g.zips)
+      if (zip.code == std::uint32_t(std::stoul(key))) return 1;
+    return 0;
+  }
+  std::vector<std::uint32_t> found;
+  for (std::uint32_t i = 0; i < g.places.size(); ++i) {
+    std::string_view name = placeKey(g, i);
+    for (std::size_t at = 0; at < name.size(); at = name.find(' ', at) + 1) {
+      if (name.substr(at, key.size()) == key) {
+        found.push_back(i);
+        break;
+      }
+      if (name.find(' ', at) == std::string_view::npos) break;
+    }
+  }
+  return found.size() == 1 ? 1 : std::min(found.size(), kMaxListed);
+}
+
+std::size_t indexedSearch(const Gazetteer& g, std::string_view query) {
+  WorldMatch match = searchWorld(g, query);
+  return match.hit ? 1 : match.listed.size();
+}
+
+// Times every call, so the 99th percentile can be told.
+void timeSearches(benchmark::State& state,
+                  std::size_t (*search)(const Gazetteer&, std::string_view), const char* query) {
+  const Gazetteer& g = world();
+  if (!g.error.empty()) return state.SkipWithError(g.error.c_str());
+  if (indexedSearch(g, query) != linearSearch(g, query))
+    return state.SkipWithError("the index and the scan disagree");
+  std::vector<double> micros;
+  std::size_t found = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    found = search(g, query);
+    micros.push_back(
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+            .count());
+    benchmark::DoNotOptimize(found);
+  }
+  std::sort(micros.begin(), micros.end());
+  state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+  state.counters["found"] = double(found);
+}
+void BM_index(benchmark::State& state, const char* query) {
+  timeSearches(state, indexedSearch, query);
+}
+void BM_scan(benchmark::State& state, const char* query) {
+  timeSearches(state, linearSearch, query);
+}
+BENCHMARK_CAPTURE(BM_index, Sa, "Sa");
+BENCHMARK_CAPTURE(BM_scan, Sa, "Sa");
+BENCHMARK_CAPTURE(BM_index, San, "San");
+BENCHMARK_CAPTURE(BM_scan, San, "San");
+BENCHMARK_CAPTURE(BM_index, Spr, "Spr");
+BENCHMARK_CAPTURE(BM_scan, Spr, "Spr");
+BENCHMARK_CAPTURE(BM_index, 90210, "90210");
+BENCHMARK_CAPTURE(BM_scan, 90210, "90210");
+BENCHMARK_CAPTURE(BM_index, 59715, "59715");
+BENCHMARK_CAPTURE(BM_scan, 59715, "59715");
+
+void BM_load(benchmark::State& state) {
+  std::size_t places = 0;
+  for (auto _ : state) {
+    Gazetteer g = loadGazetteer(dataFile);
+    if (!g.error.empty()) return state.SkipWithError(g.error.c_str());
+    places = g.places.size();
+  }
+  state.counters["places"] = double(places);
+}
+BENCHMARK(BM_load)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+class Reporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> meanNs, p99Us;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      meanNs[run.benchmark_name()] = run.GetAdjustedRealTime();
+      auto p99 = run.counters.find("p99_us");
+      if (p99 != run.counters.end()) p99Us[run.benchmark_name()] = p99->second;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::strcmp(argv[i], "--data") == 0) {
+      dataFile = argv[i + 1];
+      std::memmove(argv + i, argv + i + 2, sizeof(char*) * (argc - i - 1));
+      argc -= 2;
+      break;
+    }
+  long before = residentKiB();
+  auto start = std::chrono::steady_clock::now();
+  const Gazetteer& g = world();
+  double loadMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  if (!g.error.empty()) {
+    std::fprintf(stderr, "world_bench: %s\n", g.error.c_str());
+    return 1;
+  }
+  long after = residentKiB();
+  benchmark::Initialize(&argc, argv);
+  Reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf(
+      "\nfirst load %.0f ms (goal <= 1000); resident %.1f MiB after, %.1f MiB for the data "
+      "(goal <= 64 MiB)\n",
+      loadMs, after / 1024.0, (after - before) / 1024.0);
+  for (const char* query : {"Sa", "San", "Spr", "90210", "59715"}) {
+    std::string index = std::string("BM_index/") + query;
+    std::string scan = std::string("BM_scan/") + query;
+    if (!reporter.meanNs.count(index) || !reporter.meanNs.count(scan)) continue;
+    std::printf(
+        "%-6s index p99 %7.1f us (goal <= 1000), mean %7.1f us; scan mean %8.1f us; "
+        "%5.0fx faster (goal >= 50)\n",
+        query, reporter.p99Us[index], reporter.meanNs[index] / 1000, reporter.meanNs[scan] / 1000,
+        reporter.meanNs[scan] / reporter.meanNs[index]);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
