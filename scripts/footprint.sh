@@ -47,7 +47,7 @@ if answers "$port"; then
 fi
 
 echo "== service on $base" >&2
-"$native/service/skyvane-service" --listen "127.0.0.1:$port" >"$root/build/footprint-service.log" 2>&1 &
+"$native/service/skyvane-service" --listen "127.0.0.1:$port" --faults >"$root/build/footprint-service.log" 2>&1 &
 service=$!
 trap 'kill "$service" 2>/dev/null; wait "$service" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do

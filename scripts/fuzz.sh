@@ -43,6 +43,7 @@ for target in "${targets[@]}"; do
       cp -n tests/data/* fuzz/corpus/pages/* "$work/corpus/" 2>/dev/null
       options+=(-dict=fuzz/pages.dict)
       ;;
+    forecast) options+=(-dict=fuzz/forecast.dict) ;;
   esac
   before=$(find "$work/artifacts" -type f | wc -l)
   "$binary" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -7,6 +7,10 @@
 # Without one it runs in a virtual X server, goes through the first run as a
 # user would (the welcome balloon, a search, OK) and writes screenshots to
 # build/screenshots.
+#
+# The weather is the service's offline sample by default; with --live the
+# service asks a forecast server for real current conditions (network needed;
+# SKYVANE_OPEN_METEO_URL and SKYVANE_OPEN_METEO_KEY choose another server).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -64,6 +68,9 @@ if [[ "${1:-}" == "--first-run" ]]; then
   exit 0
 fi
 
+live=0
+if [[ "${1:-}" == "--live" ]]; then live=1; fi
+
 bash scripts/bootstrap.sh
 
 for preset in native windows; do
@@ -85,7 +92,14 @@ started_service=0
 if (exec 3<>/dev/tcp/127.0.0.1/8642) 2>/dev/null; then
   echo "service: one already answers on http://127.0.0.1:8642; using it"
 else
-  bash scripts/service.sh start 8642
+  if ((live)); then
+    options=(--weather open-meteo)
+    if [[ -n "${SKYVANE_OPEN_METEO_URL:-}" ]]; then options+=(--open-meteo-url "$SKYVANE_OPEN_METEO_URL"); fi
+    if [[ -n "${SKYVANE_OPEN_METEO_KEY:-}" ]]; then options+=(--open-meteo-key "$SKYVANE_OPEN_METEO_KEY"); fi
+    bash scripts/service.sh start 8642 "${options[@]}"
+  else
+    bash scripts/service.sh start 8642 --faults
+  fi
   started_service=1
 fi
 stop_service() { if ((started_service)); then bash scripts/service.sh stop >/dev/null; fi; }

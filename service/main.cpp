@@ -1,5 +1,6 @@
-// skyvane-service: the sample weather service on loopback. The pages come
-// from the service library; this file reads the options and runs the server.
+// skyvane-service: the weather service. The pages come from the service
+// library, the weather from the sample model or a live upstream; this file
+// reads the options and runs the server.
 
 #include <httplib.h>
 
@@ -8,24 +9,39 @@
 #include <iostream>
 #include <string>
 
+#include "service/budget.h"
+#include "service/http_server.h"
+#include "service/live_weather.h"
 #include "service/gazetteer.h"
 #include "service/pages.h"
 #include "service/places.h"
 #include "service/serve.h"
+#include "service/weather_cache.h"
 #include "service/weather_model.h"
 
 namespace {
 
 const char* kUsage =
     "usage: skyvane-service [--listen HOST:PORT] [--places sample|world] [--data FILE]\n"
-    "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--delay-ms MS] [--fault /PREFIX...]\n"
-    "  --listen    address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
-    "  --places    sample: the sample places (default); world: the world's towns and US ZIP codes\n"
-    "  --data      places file (default: data/places.tsv, or data/world.tsv with --places\n"
-    "              world, beside the program, else the sample one in the sources)\n"
-    "  --now       a fixed clock instead of the system's\n"
-    "  --delay-ms  wait this long before every answer\n"
-    "  --fault     fault prefixes applied to every request, e.g. /status/500 or /slow/2000/cut\n";
+    "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
+    "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
+    "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
+    "  --places          sample: the sample places (default); world: the world's towns and US\n"
+    "                    ZIP codes\n"
+    "  --data            places file (default: data/places.tsv, or data/world.tsv with --places\n"
+    "                    world, beside the program, else the sample one in the sources)\n"
+    "  --now             a fixed clock for the sample weather instead of the system's\n"
+    "  --weather         sample (default, offline) or open-meteo (live current conditions)\n"
+    "  --open-meteo-url  the forecast server (default https://api.open-meteo.com)\n"
+    "  --open-meteo-key  an API key, sent as apikey\n"
+    "  --budget-*        upstream calls allowed per minute, hour, day (default 599, 4999, 9999)\n"
+    "  --threads         worker threads (default 64)\n"
+    "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
+    "  --delay-ms        wait this long before every answer (at most 60000)\n"
+    "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
+    "/slow/2000/cut\n";
 
 struct Options {
   std::string host = "127.0.0.1";
@@ -34,6 +50,11 @@ struct Options {
   bool world = false;
   std::optional<UnixTime> now;
   Faults faults;
+  bool faultPrefixes = false;
+  bool live = false;
+  UpstreamConfig upstream;
+  BudgetLimits budget;
+  int threads = 64;
 };
 
 std::string defaultDataFile(bool world) {
@@ -57,6 +78,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; i += 2) {
     std::string name = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
     bool ok = i + 1 < argc;
+    if (name == "--faults") {
+      options.faultPrefixes = true;
+      --i;  // takes no value
+      continue;
+    }
     if (!ok) {
     } else if (name == "--listen") {
       auto colon = value.rfind(':');
@@ -70,9 +96,25 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     } else if (name == "--now") {
       ok = (options.now = parseUtc(value)).has_value();
     } else if (name == "--delay-ms") {
-      ok = parseNumber(value, 120000, options.faults.delayMs);
+      ok = parseNumber(value, kMaxDelayMs, options.faults.delayMs);
     } else if (name == "--fault") {
       ok = takeFaults(value, options.faults) == "/";
+    } else if (name == "--weather") {
+      ok = value == "sample" || value == "open-meteo";
+      options.live = value == "open-meteo";
+    } else if (name == "--open-meteo-url") {
+      options.upstream.baseUrl = value;
+      ok = splitBaseUrl(value).has_value();
+    } else if (name == "--open-meteo-key") {
+      options.upstream.apiKey = value;
+    } else if (name == "--budget-minute") {
+      ok = parseNumber(value, 1000000, options.budget.perMinute);
+    } else if (name == "--budget-hour") {
+      ok = parseNumber(value, 1000000, options.budget.perHour);
+    } else if (name == "--budget-day") {
+      ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--threads") {
+      ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
     } else {
       ok = false;
     }
@@ -86,6 +128,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
 
 UnixTime systemNow() {
   return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+Millis systemMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
@@ -114,24 +162,35 @@ int main(int argc, char** argv) {
   }
   std::size_t count = options->world ? world.places.size() : data.places.size();
 
-  httplib::Server server;
+  ServerLimits limits;
+  limits.workers = options->threads;
+  HardenedServer server(limits);
   std::optional<UnixTime> fixedNow = options->now;
-  installService(server, {&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
-                          options->faults, &std::cout, options->world ? &world : nullptr});
+  ServiceSetup setup{&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
+                     options->faults, &std::cout, options->world ? &world : nullptr};
+  setup.faultPrefixes = options->faultPrefixes;
 
-  int port = options->port;
-  if (port == 0) {
-    port = server.bind_to_any_port(options->host);
-    if (port < 0) port = 0;
-  } else if (!server.bind_to_port(options->host, port)) {
-    port = 0;
+  options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
+  OpenMeteoClient client(options->upstream);
+  CallBudget budget(options->budget);
+  WeatherCache cache(
+      [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
+      budget, systemMillis);
+  if (options->live) {
+    setup.live = &cache;
+    setup.budget = &budget;
   }
-  if (port == 0) {
+  installService(server, std::move(setup));
+
+  int port = server.bindWithBacklog(options->host, options->port);
+  if (port <= 0) {
     std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
               << "\n";
     return 1;
   }
-  std::cout << "skyvane-service: " << count << " places from " << dataFile
+  std::cout << "skyvane-service: " << count << " places from " << dataFile << ", "
+            << (options->live ? "live weather from " + options->upstream.baseUrl
+                              : std::string("sample weather"))
             << ", listening on http://" << options->host << ':' << port << std::endl;
   return server.listen_after_bind() ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "service/pages.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -45,7 +46,14 @@ namespace {
 const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
 const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
 
-std::string document(std::string_view title, std::string_view body) {
+const char* kSampleFooter = "<p>Sample weather service. Data for demonstration only.</p>\n";
+// The data's licence asks for this next to where the data is shown.
+const char* kLiveFooter =
+    "<p class=\"attribution\">Weather data by <a href=\"https://open-meteo.com/\">"
+    "Open-Meteo.com</a></p>\n";
+
+std::string document(std::string_view title, std::string_view body,
+                     std::string_view footer = kSampleFooter) {
   std::string page;
   page.reserve(body.size() + 1024);
   page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n";
@@ -70,10 +78,9 @@ std::string document(std::string_view title, std::string_view body) {
       "<input name=\"location\" placeholder=\"City, ST or ZIP\"> <button>Search</button>\n"
       "</form>\n</nav>\n<main>\n";
   page += body;
-  page +=
-      "</main>\n<footer>\n"
-      "<p>Sample weather service. Data for demonstration only.</p>\n"
-      "</footer>\n</body>\n</html>\n";
+  page += "</main>\n<footer>\n";
+  page += footer;
+  page += "</footer>\n</body>\n</html>\n";
   return page;
 }
 
@@ -114,13 +121,14 @@ std::string quietPage() {
                   "in a few minutes.</p>\n");
 }
 
-std::string homePage(const std::vector<Place>& places) {
-  std::string body = "<h1>Sample weather service</h1>\n<p>" + std::to_string(places.size()) +
+std::string homePage(const std::vector<Place>& places, bool live) {
+  const char* title = live ? "Skyvane weather service" : "Sample weather service";
+  std::string body = std::string("<h1>") + title + "</h1>\n<p>" + std::to_string(places.size()) +
                      " places. Search by city, &ldquo;City, ST&rdquo; or US ZIP code.</p>\n<ul>\n";
   for (const Place& place : places)
     body += "<li><a href=\"/report/" + place.slug + "\">" + place.name + "</a></li>\n";
   body += "</ul>\n";
-  return document("Sample weather service", body);
+  return document(title, body, live ? kLiveFooter : kSampleFooter);
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -129,12 +137,14 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 // The number of one path segment, after `path` has lost its prefix.
 std::optional<int> segmentNumber(std::string_view& path) {
+  if (path.empty()) return std::nullopt;  // "/slow" with nothing after it
   std::size_t end = path.find('/', 1);
   std::string_view digits =
       path.substr(1, end == std::string_view::npos ? path.size() - 1 : end - 1);
   int value = 0;
   auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (error != std::errc() || last != digits.data() + digits.size() || digits.empty())
+  if (error != std::errc() || last != digits.data() + digits.size() || digits.empty() ||
+      digits[0] == '-')
     return std::nullopt;
   path.remove_prefix(1 + digits.size());
   return value;
@@ -160,36 +170,66 @@ std::optional<std::string_view> locationParameter(std::string_view query) {
   return std::nullopt;
 }
 
-Answer page(int status, std::string body) { return {status, std::move(body), 0, false}; }
+Answer page(int status, std::string body, const char* cacheControl) {
+  return {status, std::move(body), 0, false, cacheControl};
+}
+
+Answer report(const Place& place, UnixTime now, const Routing& routing) {
+  if (routing.report) return routing.report(place, now);
+  return page(200, reportPage(place, weatherAt(place, now), now), cache_control::kReport);
+}
 
 Answer route(const std::vector<Place>& places, std::string_view path, std::string_view query,
-             UnixTime now, const Gazetteer* world) {
-  if (world) {
+             UnixTime now, const Routing& routing) {
+  if (routing.world) {
     auto location = path == "/" || path.empty() ? locationParameter(query) : std::nullopt;
-    WorldAnswer answer = answerWorld(*world, path, location);
-    if (answer.report)
-      return page(200, reportPage(*answer.report, weatherAt(*answer.report, now), now));
-    return page(answer.status, std::move(answer.body));
+    WorldAnswer answer = answerWorld(*routing.world, path, location);
+    if (answer.report) return report(*answer.report, now, routing);
+    bool home = answer.status == 200 && (path == "/" || path.empty()) && !location;
+    return page(answer.status, std::move(answer.body),
+                home                   ? cache_control::kHome
+                : answer.status == 200 ? cache_control::kResults
+                                       : cache_control::kNotFound);
   }
   if (path == "/" || path.empty()) {
     auto location = locationParameter(query);
-    if (!location) return page(200, homePage(places));
+    if (!location) return page(200, homePage(places, routing.live), cache_control::kHome);
     std::string text = decodeQuery(*location);
     QueryMatch match = matchQuery(places, text);
-    if (match.exact) return page(200, reportPage(*match.exact, weatherAt(*match.exact, now), now));
-    if (match.matches.empty()) return page(200, notFoundPage(text));
-    return page(200, resultsPage(text, match.matches));
+    if (match.exact) return report(*match.exact, now, routing);
+    if (match.matches.empty()) return page(200, notFoundPage(text), cache_control::kNotFound);
+    return page(200, resultsPage(text, match.matches), cache_control::kResults);
   }
   if (startsWith(path, "/report/")) {
     const Place* place = findBySlug(places, path.substr(8));
-    if (place) return page(200, reportPage(*place, weatherAt(*place, now), now));
-    return page(404, notFoundPage(decodeQuery(path.substr(8))));
+    if (place) return report(*place, now, routing);
+    return page(404, notFoundPage(decodeQuery(path.substr(8))), cache_control::kNotFound);
   }
   // A direct hit's link: "/" + the query with '_' for spaces.
   std::string text = decodeQuery(path.substr(1));
   QueryMatch match = matchQuery(places, text);
-  if (match.exact) return page(200, reportPage(*match.exact, weatherAt(*match.exact, now), now));
-  return page(404, notFoundPage(text));
+  if (match.exact) return report(*match.exact, now, routing);
+  return page(404, notFoundPage(text), cache_control::kNotFound);
+}
+
+// The report page's markup, which the program reads by byte offsets: keep
+// the bytes between each marker and its value as they are.
+std::string reportSection(const Place& place, int temperatureF, int feelsLikeF,
+                          std::string_view updated, std::string_view moreDetails) {
+  std::string body;
+  body += "<section class=\"report\">\n";
+  body += "<p class=\"lead\">Reports and Weather For: <em>" + place.name + "</em></p>\n";
+  body += "<h1 id=\"currentWeather\">" + place.name + "</h1>\n";
+  body += "<p class=\"updated\">";
+  body += updated;
+  body += "</p>\n<div class=\"now\">\n";
+  body += "<span id=\"currentTemperature\">" + std::to_string(temperatureF) + "&deg;F</span>\n";
+  body += "<dl class=\"details\">\n";
+  body += "<dt>Feels Like:</dt><dd class=\"value feels-like\">" + std::to_string(feelsLikeF) +
+          "&deg;F</dd>\n";
+  body += moreDetails;
+  body += "</dl>\n</div>\n</section>\n";
+  return body;
 }
 
 }  // namespace
@@ -232,23 +272,27 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
   int minutes = int(hour * 60) % (24 * 60);
   char solar[8];
   std::snprintf(solar, sizeof solar, "%02d:%02d", minutes / 60, minutes % 60);
-  std::string body;
-  body += "<section class=\"report\">\n";
-  body += "<p class=\"lead\">Reports and Weather For: <em>" + place.name + "</em></p>\n";
-  body += "<h1 id=\"currentWeather\">" + place.name + "</h1>\n";
-  body +=
-      "<p class=\"updated\">Updated " + formatUtc(now) + " (local solar time " + solar + ")</p>\n";
-  body += "<div class=\"now\">\n";
-  body +=
-      "<span id=\"currentTemperature\">" + std::to_string(weather.temperatureF) + "&deg;F</span>\n";
-  body += "<dl class=\"details\">\n";
-  body += "<dt>Feels Like:</dt><dd class=\"value feels-like\">" +
-          std::to_string(weather.feelsLikeF) + "&deg;F</dd>\n";
-  body += "<dt>Wind:</dt><dd class=\"value\">" + std::to_string(weather.windMph) + " mph</dd>\n";
-  body += "<dt>Humidity:</dt><dd class=\"value\">" + std::to_string(weather.humidityPercent) +
-          "%</dd>\n";
-  body += "</dl>\n</div>\n</section>\n";
-  return document(place.name + " &mdash; Current Conditions", body);
+  std::string updated = "Updated " + formatUtc(now) + " (local solar time " + solar + ")";
+  std::string details = "<dt>Wind:</dt><dd class=\"value\">" + std::to_string(weather.windMph) +
+                        " mph</dd>\n" + "<dt>Humidity:</dt><dd class=\"value\">" +
+                        std::to_string(weather.humidityPercent) + "%</dd>\n";
+  return document(place.name + " &mdash; Current Conditions",
+                  reportSection(place, weather.temperatureF, weather.feelsLikeF, updated, details));
+}
+
+std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
+                           bool stale) {
+  std::string updated =
+      (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
+  return document(place.name + " &mdash; Current Conditions",
+                  reportSection(place, temperatureF, feelsLikeF, updated, ""), kLiveFooter);
+}
+
+std::string unavailablePage(const Place& place) {
+  return document("Weather unavailable",
+                  "<h1>Weather unavailable</h1>\n<p>No current conditions for " + place.name +
+                      " can be had just now. Please try again in a few minutes.</p>\n",
+                  kLiveFooter);
 }
 
 std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches) {
@@ -289,8 +333,8 @@ std::string_view takeFaults(std::string_view path, Faults& faults) {
     std::string_view rest = path;
     if (takeWord(rest, "/slow")) {
       auto ms = segmentNumber(rest);
-      if (!ms || *ms > 120000) return path;
-      faults.delayMs += *ms;
+      if (!ms) return path;
+      faults.delayMs = std::min(kMaxDelayMs, faults.delayMs + std::min(*ms, kMaxDelayMs));
     } else if (takeWord(rest, "/status")) {
       auto code = segmentNumber(rest);
       if (!code || *code < 200 || *code > 599) return path;
@@ -309,14 +353,18 @@ std::string_view takeFaults(std::string_view path, Faults& faults) {
 }
 
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Faults& defaults, const Gazetteer* world) {
+                     const Routing& routing) {
   std::size_t mark = target.find('?');
   std::string_view path = target.substr(0, mark);
   std::string_view query = mark == std::string_view::npos ? "" : target.substr(mark + 1);
-  Faults faults = defaults;
-  path = takeFaults(path, faults);
+  Faults faults = routing.defaults;
+  if (routing.faultPrefixes) path = takeFaults(path, faults);
+  faults.delayMs = std::clamp(faults.delayMs, 0, kMaxDelayMs);
 
-  Answer answer = route(places, path, query, now, world);
+  Answer answer = route(places, path, query, now, routing);
+  // Live data is attributed on every page, the world's pages too.
+  if (std::size_t at = answer.body.rfind(kSampleFooter); routing.live && at != std::string::npos)
+    answer.body.replace(at, std::string_view(kSampleFooter).size(), kLiveFooter);
   if (faults.status) {
     answer.status = faults.status;
     if (faults.status >= 400) answer.body = errorPage(faults.status);
@@ -325,5 +373,16 @@ Answer answerRequest(const std::vector<Place>& places, std::string_view target, 
   if (faults.empty) answer.body.clear();
   answer.delayMs = faults.delayMs;
   answer.cut = faults.cut;
+  // A page bent on purpose must not outlive the test in a cache.
+  if (faults.status || faults.noMarkers || faults.empty || faults.cut)
+    answer.cacheControl = cache_control::kNone;
   return answer;
+}
+
+Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
+                     const Faults& defaults, const Gazetteer* world) {
+  Routing routing;
+  routing.defaults = defaults;
+  routing.world = world;
+  return answerRequest(places, target, now, routing);
 }

@@ -3,6 +3,7 @@
 // Pure functions of the data, the request target and the clock; the HTTP
 // server only carries out the answer.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,26 +21,57 @@ struct Faults {
   bool cut = false;        // send half the body, then drop the connection
 };
 
+// The longest wait that faults may add up to, prefixes and options together.
+constexpr int kMaxDelayMs = 60000;
+
 // Takes the fault prefixes "/slow/<ms>", "/status/<code>", "/empty",
 // "/nomarkers" and "/cut" off the front of `path`, in any number and order,
 // adding them to `faults`; returns the rest, which starts with '/'.
 std::string_view takeFaults(std::string_view path, Faults& faults);
+
+// What caches in front may do with an answer.
+namespace cache_control {
+constexpr const char* kReport = "public, max-age=300, stale-if-error=10800";
+constexpr const char* kResults = "public, max-age=86400";
+constexpr const char* kNotFound = "public, max-age=60";
+constexpr const char* kHome = "public, max-age=300";
+constexpr const char* kNone = "no-store";
+}  // namespace cache_control
 
 struct Answer {
   int status = 200;
   std::string body;
   int delayMs = 0;
   bool cut = false;
+  const char* cacheControl = cache_control::kNone;
 };
 
+// Makes a place's report page answer; the default is the sample model's.
+using ReportMaker = std::function<Answer(const Place& place, UnixTime now)>;
+
 struct Gazetteer;
+
+struct Routing {
+  Faults defaults;
+  bool faultPrefixes = true;         // whether links may carry fault prefixes
+  ReportMaker report;                // empty: the sample model
+  bool live = false;                 // live data: its attribution on every page
+  const Gazetteer* world = nullptr;  // answer from the world's towns instead of the places
+};
 
 // Answers a GET of `target` (path and query as sent, not yet decoded), from
 // the world's towns when `world` is given, else from `places`.
 Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
+                     const Routing& routing);
+Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
                      const Faults& defaults = {}, const Gazetteer* world = nullptr);
 
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
+// A report page of live weather, with the data's attribution.
+std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
+                           bool stale);
+// A short page for when no weather can be had (status 503).
+std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches);
 std::string notFoundPage(std::string_view query);
 

@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -42,16 +44,78 @@ void logRequest(std::ostream* log, const httplib::Request& request, int status, 
        << printable(request.target) << ' ' << status << ' ' << bytes << std::endl;
 }
 
+Answer liveReport(WeatherCache& cache, const Place& place) {
+  Lookup found = cache.get(place.latitude, place.longitude);
+  if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
+  UnixTime fetched = found.fetchedAt / 1000;
+  return {
+      200,
+      liveReportPage(place, wholeDegrees(found.reading->temperatureF),
+                     wholeDegrees(found.reading->feelsLikeF), fetched, found.how == Served::Stale),
+      0, false, cache_control::kReport};
+}
+
 }  // namespace
+
+std::string healthReport(const ServiceSetup& setup, bool json) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  fields.emplace_back("weather", setup.live ? "\"open-meteo\"" : "\"sample\"");
+  if (setup.live) {
+    CacheStats stats = setup.live->stats();
+    if (setup.budget) {
+      auto left = setup.budget->left(setup.live->now());
+      fields.emplace_back("budget_left_minute", std::to_string(left[0]));
+      fields.emplace_back("budget_left_hour", std::to_string(left[1]));
+      fields.emplace_back("budget_left_day", std::to_string(left[2]));
+    }
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.4f",
+                  stats.lookups ? double(stats.fresh) / double(stats.lookups) : 0.0);
+    fields.emplace_back("cache_places", std::to_string(stats.places));
+    fields.emplace_back("cache_lookups", std::to_string(stats.lookups));
+    fields.emplace_back("cache_hit_ratio", ratio);
+    fields.emplace_back("stale_served", std::to_string(stats.stale));
+    fields.emplace_back("unavailable", std::to_string(stats.unavailable));
+    fields.emplace_back("upstream_calls", std::to_string(stats.upstreamCalls));
+    fields.emplace_back("upstream_failures", std::to_string(stats.upstreamFailures));
+    fields.emplace_back("budget_refusals", std::to_string(stats.budgetRefusals));
+  }
+  std::string text = json ? "{" : "";
+  for (const auto& [name, value] : fields) {
+    if (json) {
+      text += (text.size() > 1 ? ", \"" : "\"") + name + "\": " + value;
+    } else {
+      bool quoted = value.front() == '"';
+      text += name + " " + (quoted ? value.substr(1, value.size() - 2) : value) + "\n";
+    }
+  }
+  return json ? text + "}\n" : text;
+}
 
 void installService(httplib::Server& server, ServiceSetup setup) {
   auto shared = std::make_shared<ServiceSetup>(std::move(setup));
-  server.Get(".*", [shared](const httplib::Request& request, httplib::Response& response) {
+  Routing routing;
+  routing.defaults = shared->faults;
+  routing.faultPrefixes = shared->faultPrefixes;
+  routing.live = shared->live != nullptr;
+  routing.world = shared->world;
+  if (WeatherCache* cache = shared->live)
+    routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
+
+  server.Get("/healthz", [shared](const httplib::Request& request, httplib::Response& response) {
+    bool json = request.get_param_value("format") == "json" ||
+                request.get_header_value("Accept").find("application/json") != std::string::npos;
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(healthReport(*shared, json),
+                         json ? "application/json" : "text/plain; charset=utf-8");
+    logRequest(shared->log, request, response.status, response.body.size());
+  });
+  auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
     const ServiceSetup& s = *shared;
-    Answer answer = answerRequest(*s.places, request.target, s.clock(), s.faults, s.world);
+    Answer answer = answerRequest(*s.places, request.target, s.clock(), routing);
     if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
     response.status = answer.status;
-    response.set_header("Cache-Control", "no-store");
+    response.set_header("Cache-Control", answer.cacheControl);
     logRequest(s.log, request, answer.status,
                answer.cut ? answer.body.size() / 2 : answer.body.size());
     if (!answer.cut) {
@@ -68,12 +132,23 @@ void installService(httplib::Server& server, ServiceSetup setup) {
                                       sink.write(body->data() + offset, half - offset);
                                     return offset < half;
                                   });
-  });
+  };
+  server.Get(".*", answer);
   // Requests the handler never saw (a malformed request line, an overlong
   // link) still get a small page.
-  httplib::Server::HandlerWithResponse errorPage = [shared](const httplib::Request& request,
-                                                            httplib::Response& response) {
+  httplib::Server::HandlerWithResponse errorPage = [shared, answer](const httplib::Request& request,
+                                                                    httplib::Response& response) {
     if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    // httplib refuses a link with a second '?' before any handler sees it, but
+    // the program sends a '?' in a query raw (and Wine turns letters it cannot
+    // convert into '?'): such a query gets its page like any other.
+    const std::string& target = request.target;
+    if (response.status == 400 && request.method == "GET" &&
+        std::count(target.begin(), target.end(), '?') > 1) {
+      answer(request, response);
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    response.set_header("Cache-Control", "no-store");
     std::string code = std::to_string(response.status);
     response.set_content("<!DOCTYPE html>\n<html><head><title>Error " + code +
                              "</title></head><body><h1>Error " + code + "</h1></body></html>\n",

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "service/pages.h"
+#include "service/weather_cache.h"
 
 namespace httplib {
 class Server;
@@ -18,6 +19,13 @@ struct ServiceSetup {
   Faults faults;
   std::ostream* log = nullptr;       // one line per request, flushed; none when null
   const Gazetteer* world = nullptr;  // answer from the world's towns instead of `places`
+  bool faultPrefixes = true;         // whether clients may ask for faults in the link
+  WeatherCache* live = nullptr;      // live weather instead of the sample model
+  CallBudget* budget = nullptr;      // the live weather's budget, for /healthz
 };
+
+// The answer to "/healthz": the budget left, the cache's size and hit ratio,
+// the upstream's failures; JSON when `json`, else lines of "name value".
+std::string healthReport(const ServiceSetup& setup, bool json);
 
 void installService(httplib::Server& server, ServiceSetup setup);

@@ -29,7 +29,7 @@ drive wait-exit >/dev/null 2>&1 || true
 program=$!
 stopped=0
 finish() {
-  if ((stopped)); then service start 8642 >/dev/null || true; fi
+  if ((stopped)); then service start 8642 --faults >/dev/null || true; fi
   if kill -0 "$program" 2>/dev/null; then
     drive menu exit >/dev/null 2>&1 || true
     sleep 1
@@ -53,7 +53,7 @@ echo "shown after a refresh without it: $after"
 [[ "$after" == "$before" ]] || { echo "the values changed"; exit 1; }
 cmp "$folder/Setup/Setup.ini" "$folder.saved" || { echo "the settings changed"; exit 1; }
 
-service start 8642
+service start 8642 --faults
 stopped=0
 drive menu exit
 status=0

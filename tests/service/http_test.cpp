@@ -1,10 +1,16 @@
 #include <httplib.h>
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <sstream>
 #include <thread>
 
+#include "service/http_server.h"
 #include "service/serve.h"
 #include "weather/weather_page.h"
 
@@ -67,6 +73,105 @@ TEST(Http, ServesPagesAndFaultsOnLoopback) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 5);
   EXPECT_NE(lines.find(" GET /status/503/report/oslo-norway 503 "), std::string::npos);
   EXPECT_NE(lines.find(" GET /?location=%ff%& 200 "), std::string::npos);
+}
+
+// What a raw client gets: it sends `pieces` with `pauseMs` between them, then
+// reads until the server closes, at most 3 s after the last piece.
+struct RawExchange {
+  std::string received;
+  std::chrono::milliseconds took;
+};
+
+RawExchange rawExchange(int port, const std::vector<std::string>& pieces, int pauseMs) {
+  int sock = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(std::uint16_t(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  auto start = std::chrono::steady_clock::now();
+  RawExchange exchange;
+  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    timeval timeout{3, 0};
+    setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    for (const std::string& piece : pieces) {
+      if (send(sock, piece.data(), piece.size(), MSG_NOSIGNAL) < 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = recv(sock, buffer, sizeof buffer, 0)) > 0;)
+      exchange.received.append(buffer, n);
+  }
+  close(sock);
+  exchange.took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+  return exchange;
+}
+
+// Clients that are slow, silent, oversized or odd get a short answer or a
+// closed connection in bounded time, and the server goes on serving.
+TEST(Http, BoundsWhatAClientCanHold) {
+  PlaceData data = loadPlaces(SKYVANE_SERVICE_DATA);
+  ServerLimits limits;
+  limits.headDeadlineMs = 600;
+  limits.readTimeoutMs = 400;
+  limits.keepAliveMs = 400;
+  limits.workers = 4;
+  HardenedServer server(limits);
+  ServiceSetup setup{&data.places, [] { return UnixTime(1768485600); }, {}, nullptr};
+  setup.faultPrefixes = false;
+  installService(server, setup);
+  int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  Running running{server, std::thread([&] { server.listen_after_bind(); })};
+
+  std::vector<std::string> trickle{"GET /report/oslo-norway HTTP/1.1\r\n"};
+  for (int i = 0; i < 40; ++i) trickle.push_back("X-" + std::to_string(i) + ": y\r\n");
+  std::vector<std::string> manyHeaders{"GET / HTTP/1.1\r\n"};
+  for (int i = 0; i < 4000; ++i) manyHeaders.push_back("X-" + std::to_string(i) + ": y\r\n");
+  struct Case {
+    const char* name;
+    std::vector<std::string> pieces;
+    int pauseMs;
+    const char* statusLine;  // the answer's first line; "" for a closed connection
+  };
+  const Case cases[] = {
+      {"head trickled past its deadline", trickle, 50, "HTTP/1.1 400 Bad Request"},
+      {"silent", {}, 0, ""},
+      {"a header of 20 KB",
+       {"GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n"},
+       0,
+       "HTTP/1.1 400 Bad Request"},
+      {"thousands of headers", manyHeaders, 0, "HTTP/1.1 400 Bad Request"},
+      {"a request line of 100 KB",
+       {"GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n"},
+       0,
+       ""},
+      {"garbage",
+       {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 16)},
+       0,
+       "HTTP/1.1 400 Bad Request"},
+      {"a body on a POST",
+       {"POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n"},
+       0,
+       "HTTP/1.1 413 Payload Too Large"},
+      {"fault prefix while faults are off",
+       {"GET /slow/5000/report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n"},
+       0,
+       "HTTP/1.1 404 Not Found"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawExchange exchange = rawExchange(port, c.pieces, c.pauseMs);
+    EXPECT_EQ(exchange.received.substr(0, exchange.received.find("\r\n")), c.statusLine);
+    if (!exchange.received.empty()) {
+      EXPECT_TRUE(exchange.received.ends_with("</html>\n")) << exchange.received;
+    }
+    EXPECT_LT(exchange.took, std::chrono::milliseconds(2500));
+  }
+  httplib::Client client("127.0.0.1", port);
+  auto fine = client.Get("/report/oslo-norway");
+  ASSERT_TRUE(fine);
+  EXPECT_EQ(fine->status, 200);
 }
 
 }  // namespace

@@ -221,6 +221,12 @@ TEST(Pages, FaultsOnDemand) {
       {"/report/oslo-norway", {.delayMs = 20, .status = 502}, 502, 20, false, false, ""},
       {"/status/99/report/oslo-norway", {}, 404, 0, false, false, ""},
       {"/", {}, 200, 0, false, false, ""},
+      // A prefix without its number, or with a negative one, is no prefix.
+      {"/slow", {}, 404, 0, false, false, ""},
+      {"/slow/-4/report/oslo-norway", {}, 404, 0, false, false, ""},
+      // Delays add up to a minute at most, however many or large.
+      {"/slow/50000/slow/999999999/?location=Oslo", {}, 200, 60000, false, false, "Oslo, Norway"},
+      {"/slow/59000/?location=Oslo", {.delayMs = 5000}, 200, 60000, false, false, "Oslo, Norway"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);

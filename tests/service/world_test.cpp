@@ -184,11 +184,15 @@ TEST(World, ServedOverHttp) {
   client.set_read_timeout(5, 0);
   auto hit = client.Get("/?location=Z%FCrich");
   auto bad = client.Get("/report/austin-tx");
+  // httplib itself would refuse a second '?', which the program sends raw.
+  auto question = client.Get("/?location=Z?rich");
   server.stop();
   thread.join();
-  ASSERT_TRUE(hit && bad);
+  ASSERT_TRUE(hit && bad && question);
   EXPECT_EQ(scannedName(hit->body), "Zurich, Switzerland");
   EXPECT_EQ(bad->status, 404);
+  EXPECT_EQ(question->status, 200);
+  EXPECT_NE(question->body.find("Unknown location"), std::string::npos);
 }
 
 }  // namespace

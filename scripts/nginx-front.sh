@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# deploy/nginx.conf on loopback: nginx (Debian's nginx-light) in front of two
+# skyvane-service instances with live weather from a stand-in forecast
+# server (fake-open-meteo), all on free loopback ports.
+#
+#   scripts/nginx-front.sh           200 concurrent clients ask for one place;
+#                                    passes when all get the stand-in's numbers
+#                                    and the stand-in saw exactly one call
+#   scripts/nginx-front.sh --bench   wrk at 8 and 64 connections: cached report
+#                                    pages from the service alone, through
+#                                    nginx's cache, and a static copy from nginx
+#
+# SKYVANE_NATIVE_BUILD chooses another build folder than build/native.
+set -euo pipefail
+export PATH=$PATH:/usr/sbin
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+native=${SKYVANE_NATIVE_BUILD:-$root/build/native}
+mode=${1:-check}
+service=$native/service/skyvane-service
+fake=$native/tests/service/fake-open-meteo
+if [[ ! -x "$service" || ! -x "$fake" ]]; then
+  cmake --preset native >/dev/null
+  cmake --build "$native" --target skyvane-service fake-open-meteo >/dev/null
+fi
+command -v nginx >/dev/null || { echo "nginx-front: nginx is not installed (nginx-light)" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/skyvane-nginx.XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Starts a program that prints "listening on http://127.0.0.1:PORT" and sets
+# $port to that port. Not in a subshell: the pid must reach the clean-up.
+start() {
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    port=$(sed -nE 's|.*listening on http://127\.0\.0\.1:([0-9]+).*|\1|p' "$log")
+    if [[ -n "$port" ]]; then return 0; fi
+    sleep 0.05
+  done
+  echo "nginx-front: a program did not start:" >&2
+  cat "$log" >&2
+  return 1
+}
+
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+# The stand-in answers after 300 ms, so that the clients' requests overlap.
+start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --temperature 63.5 --feels-like 61.2 \
+  --delay-ms 300
+fake_port=$port
+live=(--weather open-meteo --open-meteo-url "http://127.0.0.1:$fake_port")
+start "$work/service1.log" "$service" --listen 127.0.0.1:0 "${live[@]}"
+first=$port
+start "$work/service2.log" "$service" --listen 127.0.0.1:0 "${live[@]}"
+second=$port
+nginx_port=$(free_port)
+
+# deploy/nginx.conf with loopback ports and this run's folder.
+mkdir -p "$work/cache" "$work/temp" "$work/static"
+sed -E \
+  -e "s|^user .*|user $(id -un);|" \
+  -e "s|^pid .*|pid $work/nginx.pid;|" \
+  -e "s|^error_log .*|error_log $work/error.log;|" \
+  -e "s|access_log [^;]*;|access_log off;|" \
+  -e "s|proxy_cache_path /var/cache/nginx/skyvane|proxy_cache_path $work/cache|" \
+  -e "s|server 127\.0\.0\.1:8642;|server 127.0.0.1:$first;|" \
+  -e "s|server 127\.0\.0\.1:8643;|server 127.0.0.1:$second;|" \
+  -e "s|listen 80;|listen 127.0.0.1:$nginx_port;\n    location = /static/report.html { root $work/static; }|" \
+  -e "s|^http \{|http {\n  client_body_temp_path $work/temp/body;\n  proxy_temp_path $work/temp/proxy;\n  fastcgi_temp_path $work/temp/fastcgi;\n  uwsgi_temp_path $work/temp/uwsgi;\n  scgi_temp_path $work/temp/scgi;|" \
+  -e "s|^worker_processes .*|worker_processes 2;|" \
+  "$root/deploy/nginx.conf" >"$work/nginx.conf"
+sed -i -E "s|^  location = /static|    location = /static|" "$work/nginx.conf"
+nginx -t -q -c "$work/nginx.conf" -p "$work" -g 'daemon off;' 2>"$work/nginx-check.log" || {
+  cat "$work/nginx-check.log" >&2
+  exit 1
+}
+nginx -c "$work/nginx.conf" -p "$work" -g 'daemon off;' 2>>"$work/error.log" &
+pids+=($!)
+for _ in $(seq 100); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$nginx_port") 2>/dev/null && break
+  sleep 0.05
+done
+echo "nginx http://127.0.0.1:$nginx_port in front of services on $first and $second," \
+  "stand-in forecast server on $fake_port"
+
+if [[ "$mode" == "--bench" ]]; then
+  page=/report/austin-tx
+  python3 - "$first" "$page" "$work/static/report.html" <<'PY'
+import sys, urllib.request
+body = urllib.request.urlopen(f"http://127.0.0.1:{sys.argv[1]}{sys.argv[2]}").read()
+open(sys.argv[3], "wb").write(body)
+PY
+  mkdir -p "$work/static/static" && mv "$work/static/report.html" "$work/static/static/"
+  # Warm the service's cache and nginx's.
+  python3 -c "import urllib.request as u; [u.urlopen('http://127.0.0.1:$nginx_port$page').read() for _ in range(3)]"
+  seconds=${SKYVANE_BENCH_SECONDS:-10}
+  printf '%-22s %6s %12s %10s %8s %8s\n' what conns requests/s p99 errors timeouts
+  for connections in 8 64; do
+    for target in "service:http://127.0.0.1:$first$page" \
+      "nginx cache:http://127.0.0.1:$nginx_port$page" \
+      "nginx static:http://127.0.0.1:$nginx_port/static/report.html"; do
+      name=${target%%:http*}
+      url=${target#*:}
+      out=$(wrk -t 2 -c "$connections" -d "${seconds}s" --latency "$url" 2>&1)
+      rate=$(sed -nE 's/^Requests\/sec: *([0-9.]+).*/\1/p' <<<"$out")
+      p99=$(sed -nE 's/^ *99% *([0-9.]+[a-z]+).*/\1/p' <<<"$out")
+      errors=$(sed -nE 's/.*Non-2xx or 3xx responses: *([0-9]+).*/\1/p' <<<"$out")
+      timeouts=$(sed -nE 's/.*Socket errors:.* timeout ([0-9]+).*/\1/p' <<<"$out")
+      socket=$(sed -nE 's/.*Socket errors: connect ([0-9]+), read ([0-9]+), write ([0-9]+).*/\1+\2+\3/p' <<<"$out")
+      printf '%-22s %6s %12s %10s %8s %8s\n' "$name" "$connections" "$rate" "$p99" \
+        "$((${errors:-0} + ${socket:-0}))" "${timeouts:-0}"
+    done
+  done
+  exit 0
+fi
+
+# 200 clients at once, each with its own connection, for one place.
+python3 - "$nginx_port" <<'PY'
+import sys, threading, urllib.request
+port = sys.argv[1]
+barrier = threading.Barrier(200)
+results = []
+lock = threading.Lock()
+def client():
+    barrier.wait()
+    try:
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}/report/austin-tx", timeout=30) as r:
+            body = r.read().decode("latin-1")
+            status = r.status
+    except Exception as error:
+        body, status = str(error), 0
+    with lock:
+        results.append((status, 'currentTemperature">64&deg;F' in body and '">61&deg;F</dd>' in body))
+threads = [threading.Thread(target=client) for _ in range(200)]
+for t in threads: t.start()
+for t in threads: t.join()
+good = sum(1 for status, numbers in results if status == 200 and numbers)
+print(f"{good} of {len(results)} clients got the page with the stand-in's numbers")
+sys.exit(0 if good == 200 else 1)
+PY
+calls=$(python3 -c "import urllib.request as u; print(u.urlopen('http://127.0.0.1:$fake_port/calls').read().decode().strip())")
+echo "the stand-in forecast server saw $calls call(s)"
+[[ "$calls" == 1 ]]

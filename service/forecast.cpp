@@ -1,0 +1,97 @@
+#include "service/forecast.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// Nothing in a forecast answer nests deeper than this.
+constexpr int kMaxDepth = 8;
+// Colder or hotter than anywhere on Earth has been: the numbers are wrong.
+constexpr double kColdestF = -200, kHottestF = 200;
+
+std::optional<double> temperature(const nlohmann::json& current, const char* field) {
+  auto it = current.find(field);
+  if (it == current.end() || !it->is_number()) return std::nullopt;
+  double value = it->get<double>();
+  if (!std::isfinite(value) || value < kColdestF || value > kHottestF) return std::nullopt;
+  return value;
+}
+
+UpstreamResult failure(std::string why) { return {std::nullopt, std::move(why)}; }
+
+std::string percentEncode(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += char(c);
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int wholeDegrees(double value) { return int(std::lround(value)); }
+
+UpstreamResult parseForecast(int status, std::string_view body) {
+  if (status != 200) return failure("status " + std::to_string(status));
+  if (body.size() > kMaxForecastBytes) return failure("answer too large");
+  // Values nested too deep are dropped while parsing, so the document stays small and shallow.
+  auto shallow = [](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+    return depth <= kMaxDepth;
+  };
+  nlohmann::json document = nlohmann::json::parse(body.begin(), body.end(), shallow, false);
+  if (document.is_discarded() || !document.is_object()) return failure("not a JSON object");
+  if (auto error = document.find("error"); error != document.end() && *error != false)
+    return failure("upstream error");
+  auto current = document.find("current");
+  if (current == document.end() || !current->is_object()) return failure("no current conditions");
+  // The request asks for Fahrenheit; an answer in other units must not be
+  // shown as if it were.
+  if (auto units = document.find("current_units"); units != document.end()) {
+    for (const char* field : {"temperature_2m", "apparent_temperature"}) {
+      if (!units->is_object() || units->value(field, "") !=
+                                     "\xC2\xB0"
+                                     "F")
+        return failure("not in Fahrenheit");
+    }
+  }
+  auto temperatureF = temperature(*current, "temperature_2m");
+  auto feelsLikeF = temperature(*current, "apparent_temperature");
+  if (!temperatureF || !feelsLikeF) return failure("no temperatures");
+  return {Reading{*temperatureF, *feelsLikeF}, {}};
+}
+
+std::string forecastTarget(double latitude, double longitude, std::string_view apiKey) {
+  char coordinates[64];
+  std::snprintf(coordinates, sizeof coordinates, "latitude=%.4f&longitude=%.4f", latitude,
+                longitude);
+  std::string target = std::string("/v1/forecast?") + coordinates +
+                       "&current=temperature_2m,apparent_temperature"
+                       "&temperature_unit=fahrenheit&timezone=auto";
+  if (!apiKey.empty()) target += "&apikey=" + percentEncode(apiKey);
+  return target;
+}
+
+std::optional<std::pair<std::string, std::string>> splitBaseUrl(std::string_view url) {
+  std::size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return std::nullopt;
+  std::string_view name = url.substr(0, scheme);
+  if (name != "http" && name != "https") return std::nullopt;
+  std::size_t pathAt = url.find('/', scheme + 3);
+  std::string_view origin = url.substr(0, pathAt);
+  std::string_view path = pathAt == std::string_view::npos ? "" : url.substr(pathAt);
+  while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+  if (origin.size() == scheme + 3) return std::nullopt;  // no host
+  for (char c : url)
+    if (std::iscntrl(static_cast<unsigned char>(c)) || c == ' ' || c == '?' || c == '#')
+      return std::nullopt;
+  return std::pair{std::string(origin), std::string(path)};
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The forecast server's side of live weather, as pure functions: the request
+// for a place's current conditions and the reading of the answer.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+struct Reading {
+  double temperatureF = 0;
+  double feelsLikeF = 0;
+};
+
+struct UpstreamResult {
+  std::optional<Reading> reading;
+  std::string error;  // why there is no reading
+};
+
+// Reads a forecast answer. Anything but status 200 with a JSON object whose
+// "current" holds finite, plausible "temperature_2m" and
+// "apparent_temperature" in °F is a failure, never a reading.
+UpstreamResult parseForecast(int status, std::string_view body);
+
+// Answers larger than this are not forecasts of one place.
+constexpr std::size_t kMaxForecastBytes = 64 * 1024;
+
+// Rounds half away from zero: 72.5 gives 73, -0.5 gives -1.
+int wholeDegrees(double value);
+
+// The path and query of the forecast request, after the server's own path.
+std::string forecastTarget(double latitude, double longitude, std::string_view apiKey);
+
+// Splits "https://host:port/path" into "https://host:port" and "/path"
+// (no trailing '/'); nullopt when it is not an http or https link.
+std::optional<std::pair<std::string, std::string>> splitBaseUrl(std::string_view url);

@@ -1,0 +1,41 @@
+#pragma once
+// Current conditions from an Open-Meteo forecast server over HTTP(S), with a
+// small pool of keep-alive clients.
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace httplib {
+class Client;
+}
+
+#include "service/forecast.h"
+
+struct UpstreamConfig {
+  std::string baseUrl = "https://api.open-meteo.com";  // scheme, host, port, optional path
+  std::string apiKey;                                  // sent as "apikey" when set
+  int connectTimeoutMs = 3000;
+  int readTimeoutMs = 5000;
+  std::string userAgent;
+};
+
+class OpenMeteoClient {
+ public:
+  explicit OpenMeteoClient(UpstreamConfig config);  // config.baseUrl must split
+  ~OpenMeteoClient();
+
+  UpstreamResult fetch(double latitude, double longitude);
+
+ private:
+  std::unique_ptr<httplib::Client> take();
+  void giveBack(std::unique_ptr<httplib::Client> client);
+
+  UpstreamConfig config_;
+  std::string origin_, basePath_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<httplib::Client>> idle_;  // kept-alive connections
+};

@@ -1,0 +1,104 @@
+#pragma once
+// A stand-in for the forecast server on loopback: answers every forecast
+// request with what the test set, counts the calls and keeps the last
+// request's link and User-Agent.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+
+struct FakeAnswer {
+  int status = 200;
+  std::string body;
+  int delayMs = 0;
+  bool drop = false;  // close the connection without an answer
+};
+
+// An answer in the forecast server's documented shape.
+inline std::string forecastJson(double temperatureF, double feelsLikeF) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "{\"latitude\":30.27,\"longitude\":-97.74,\"generationtime_ms\":0.03,"
+                "\"utc_offset_seconds\":-21600,\"timezone\":\"America/Chicago\","
+                "\"timezone_abbreviation\":\"CST\",\"elevation\":149.0,"
+                "\"current_units\":{\"time\":\"iso8601\",\"interval\":\"seconds\","
+                "\"temperature_2m\":\"\xC2\xB0"
+                "F\",\"apparent_temperature\":\"\xC2\xB0"
+                "F\"},"
+                "\"current\":{\"time\":\"2026-01-15T08:00\",\"interval\":900,"
+                "\"temperature_2m\":%g,\"apparent_temperature\":%g}}",
+                temperatureF, feelsLikeF);
+  return text;
+}
+
+class FakeOpenMeteo {
+ public:
+  explicit FakeOpenMeteo(const std::string& host = "127.0.0.1", int port = 0) {
+    server_.Get("/calls", [this](const httplib::Request&, httplib::Response& response) {
+      response.set_content(std::to_string(calls()) + "\n", "text/plain");
+    });
+    server_.Get("/v1/forecast",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  ++calls_;
+                  FakeAnswer answer;
+                  {
+                    std::lock_guard<std::mutex> guard(mutex_);
+                    answer = answer_;
+                    lastTarget_ = request.target;
+                    lastUserAgent_ = request.get_header_value("User-Agent");
+                  }
+                  if (answer.delayMs > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+                  response.status = answer.status;
+                  if (answer.drop) {
+                    response.set_content_provider(
+                        1000, "application/json",
+                        [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+                    return;
+                  }
+                  response.set_content(answer.body, "application/json");
+                });
+    port_ = port == 0 ? server_.bind_to_any_port(host) : port;
+    if (port != 0 && !server_.bind_to_port(host, port)) port_ = -1;
+    host_ = host;
+    if (port_ > 0) thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+  ~FakeOpenMeteo() {
+    server_.stop();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void answer(FakeAnswer next) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    answer_ = std::move(next);
+  }
+  int calls() const { return calls_; }
+  int port() const { return port_; }
+  std::string url() const { return "http://" + host_ + ":" + std::to_string(port_); }
+  std::string lastTarget() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return lastTarget_;
+  }
+  std::string lastUserAgent() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return lastUserAgent_;
+  }
+  void wait() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  std::string host_;
+  int port_ = -1;
+  std::atomic<int> calls_{0};
+  std::mutex mutex_;
+  FakeAnswer answer_{200, forecastJson(71.6, 69.4)};
+  std::string lastTarget_, lastUserAgent_;
+};

@@ -1,0 +1,316 @@
+// Live weather against a stand-in forecast server on loopback: the page the
+// program reads, the upstream's failures, the cache, single flight and the
+// call budget.
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <atomic>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "fake_open_meteo.h"
+#include "service/gazetteer.h"
+#include "service/world_link.h"
+#include "service/http_server.h"
+#include "service/live_weather.h"
+#include "service/serve.h"
+#include "weather/weather_page.h"
+
+namespace {
+
+constexpr Millis kMinute = 60'000, kHour = 60 * kMinute;
+
+const std::vector<Place>& shipped() {
+  static PlaceData data = loadPlaces(SKYVANE_SERVICE_DATA);
+  return data.places;
+}
+
+UpstreamConfig upstreamAt(const FakeOpenMeteo& fake, std::string key = "") {
+  UpstreamConfig config;
+  config.baseUrl = fake.url();
+  config.apiKey = std::move(key);
+  config.readTimeoutMs = 500;
+  config.userAgent = "skyvane-service/test";
+  return config;
+}
+
+// The live service on a free loopback port, with a clock the test moves.
+struct LiveService {
+  explicit LiveService(FakeOpenMeteo& fake, BudgetLimits limits = {}, std::string key = "",
+                       const Gazetteer* world = nullptr)
+      : client(upstreamAt(fake, std::move(key))),
+        budget(limits),
+        cache([this](double lat, double lon) { return client.fetch(lat, lon); }, budget,
+              [this] { return clock.load(); }) {
+    ServiceSetup setup{&shipped(), [] { return UnixTime(1768485600); }, {}, nullptr, world};
+    setup.faultPrefixes = false;
+    setup.live = &cache;
+    setup.budget = &budget;
+    installService(server, setup);
+    port = server.bind_to_any_port("127.0.0.1");
+    thread = std::thread([this] { server.listen_after_bind(); });
+  }
+  ~LiveService() {
+    server.stop();
+    thread.join();
+  }
+  httplib::Result get(const std::string& target) {
+    httplib::Client http("127.0.0.1", port);
+    http.set_read_timeout(10, 0);
+    http.set_url_encode(false);  // links as the program sends them
+    return http.Get(target);
+  }
+
+  std::atomic<Millis> clock{1'768'485'600'000};
+  OpenMeteoClient client;
+  CallBudget budget;
+  WeatherCache cache;
+  HardenedServer server;
+  int port = 0;
+  std::thread thread;
+};
+
+Conditions scanned(const std::string& page) {
+  Conditions read{};
+  scanWeatherPage(page, read);
+  return read;
+}
+
+TEST(Live, ReportPageOrServiceUnavailableForEachUpstreamAnswer) {
+  struct Case {
+    const char* name;
+    FakeAnswer answer;
+    int status;
+    const char* temperature = "";
+    const char* feelsLike = "";
+  };
+  const Case cases[] = {
+      {"ordinary", {200, forecastJson(71.6, 69.4)}, 200, "72", "69"},
+      {"below zero", {200, forecastJson(-3.5, -10.49)}, 200, "-4", "-10"},
+      {"halves round away from zero", {200, forecastJson(0.5, -0.5)}, 200, "1", "-1"},
+      {"hundred and above", {200, forecastJson(104.2, 112.5)}, 200, "104", "113"},
+      {"integers", {200, forecastJson(0, 100)}, 200, "0", "100"},
+      {"error flag", {400, R"({"error":true,"reason":"Latitude must be in range"})"}, 503},
+      {"error flag with 200", {200, R"({"error":true,"current":{}})"}, 503},
+      {"too many requests", {429, R"({"error":true,"reason":"Daily limit exceeded"})"}, 503},
+      {"server error", {500, "Internal Server Error"}, 503},
+      {"malformed", {200, R"({"current":{"temperature_2m":71.6,)"}, 503},
+      {"no current", {200, R"({"latitude":30.27,"hourly":{}})"}, 503},
+      {"one field missing", {200, R"({"current":{"temperature_2m":71.6}})"}, 503},
+      {"not numbers",
+       {200, R"({"current":{"temperature_2m":"72","apparent_temperature":70}})"},
+       503},
+      {"absurd value", {200, forecastJson(1e6, 70)}, 503},
+      {"in Celsius",
+       {200, R"({"current_units":{"temperature_2m":"°C","apparent_temperature":"°C"},)"
+             R"("current":{"temperature_2m":22.0,"apparent_temperature":21.0}})"},
+       503},
+      {"slower than the read timeout", {200, forecastJson(71.6, 69.4), 1500}, 503},
+      {"connection dropped", {200, "", 0, true}, 503},
+  };
+  FakeOpenMeteo fake;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake.answer(c.answer);
+    LiveService live(fake);
+    auto answer = live.get("/report/austin-tx");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status);
+    Conditions read = scanned(answer->body);
+    if (c.status == 200) {
+      EXPECT_EQ(textOf(read.locationName), "Austin, TX");
+      EXPECT_EQ(textOf(read.temperatureText), c.temperature);
+      EXPECT_EQ(textOf(read.feelsLikeText), c.feelsLike);
+      EXPECT_EQ(answer->get_header_value("Cache-Control"),
+                "public, max-age=300, stale-if-error=10800");
+    } else {
+      // The program keeps what it shows: nothing on the page to read.
+      EXPECT_EQ(textOf(read.temperatureText), "");
+      EXPECT_EQ(answer->get_header_value("Cache-Control"), "no-store");
+    }
+    EXPECT_NE(answer->body.find("Weather data by <a href=\"https://open-meteo.com/\">"
+                                "Open-Meteo.com</a>"),
+              std::string::npos);
+  }
+}
+
+TEST(Live, AsksForTheCoordinatesInFahrenheitWithKeyAndUserAgent) {
+  FakeOpenMeteo fake;
+  LiveService live(fake, {}, "k&y=1");
+  ASSERT_TRUE(live.get("/report/oslo-norway"));
+  EXPECT_EQ(fake.lastTarget(),
+            "/v1/forecast?latitude=59.9100&longitude=10.7500"
+            "&current=temperature_2m,apparent_temperature&temperature_unit=fahrenheit"
+            "&timezone=auto&apikey=k%26y%3D1");
+  EXPECT_EQ(fake.lastUserAgent(), "skyvane-service/test");
+  // The home page carries the attribution; searches for a place answer live.
+  auto home = live.get("/");
+  ASSERT_TRUE(home);
+  EXPECT_NE(home->body.find("Open-Meteo.com"), std::string::npos);
+  auto hit = live.get("/?location=Oslo");
+  ASSERT_TRUE(hit);
+  EXPECT_EQ(textOf(scanned(hit->body).temperatureText), "72");
+}
+
+// Any place with coordinates answers live: the world's towns by their links.
+TEST(Live, WorldTownsAnswerLiveWithTheAttribution) {
+  Gazetteer world = loadGazetteer(SKYVANE_TEST_DATA "/world_extract.tsv");
+  ASSERT_TRUE(world.error.empty()) << world.error;
+  FakeOpenMeteo fake;
+  LiveService live(fake, {}, "", &world);
+  auto search = live.get("/?location=Par");
+  auto town = live.get(reportLink("Reykjavik, Iceland", 64.1355, -21.8954));
+  ASSERT_TRUE(search && town);
+  EXPECT_EQ(textOf(scanned(town->body).locationName), "Reykjavik, Iceland");
+  EXPECT_EQ(textOf(scanned(town->body).temperatureText), "72");
+  EXPECT_NE(fake.lastTarget().find("latitude=64.1355&longitude=-21.8954"), std::string::npos);
+  for (const auto& page : {search->body, town->body, live.get("/")->body})
+    EXPECT_NE(page.find("Weather data by"), std::string::npos);
+}
+
+TEST(Live, ConcurrentRequestsForOnePlaceMakeOneCall) {
+  FakeOpenMeteo fake;
+  fake.answer({200, forecastJson(55.4, 50.2), 300});
+  LiveService live(fake);
+  std::vector<std::thread> threads;
+  std::atomic<int> readings{0};
+  for (int i = 0; i < 100; ++i)
+    threads.emplace_back([&] {
+      Lookup found = live.cache.get(30.2672, -97.7431);
+      if (found.reading && wholeDegrees(found.reading->temperatureF) == 55) ++readings;
+    });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(fake.calls(), 1);
+  EXPECT_EQ(readings, 100);
+  // The same place written with other digits past the fourth decimal is the same key.
+  live.cache.get(30.26721, -97.74309);
+  EXPECT_EQ(fake.calls(), 1);
+}
+
+TEST(Live, FreshThenRefetchedThenStaleThenUnavailable) {
+  FakeOpenMeteo fake;
+  LiveService live(fake);
+  const Millis start = live.clock;
+  struct Step {
+    Millis at;
+    FakeAnswer answer;
+    int calls;  // upstream calls so far
+    Served how;
+  };
+  const Step steps[] = {
+      {0, {200, forecastJson(40, 35)}, 1, Served::Fetched},
+      {10 * kMinute - 1, {200, forecastJson(41, 36)}, 1, Served::Fresh},
+      {10 * kMinute, {200, forecastJson(42, 37)}, 2, Served::Fetched},
+      {21 * kMinute, {500, "down"}, 3, Served::Stale},
+      // After a failure the place waits before asking again.
+      {21 * kMinute + 10'000, {200, forecastJson(43, 38)}, 3, Served::Stale},
+      {10 * kMinute + 3 * kHour, {500, "down"}, 4, Served::Stale},
+      {10 * kMinute + 3 * kHour + kMinute, {429, "{}"}, 5, Served::Unavailable},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.at);
+    live.clock = start + step.at;
+    fake.answer(step.answer);
+    Lookup found = live.cache.get(51.5074, -0.1278);
+    EXPECT_EQ(fake.calls(), step.calls);
+    EXPECT_EQ(found.how, step.how);
+    if (step.how != Served::Unavailable) {
+      ASSERT_TRUE(found.reading);
+      EXPECT_EQ(found.fetchedAt, start + (step.at < 10 * kMinute ? 0 : 10 * kMinute));
+    }
+  }
+  // Nothing cached and a failing upstream: 503 with a short page.
+  fake.answer({500, "down"});
+  auto answer = live.get("/report/oslo-norway");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 503);
+  EXPECT_NE(answer->body.find("Weather unavailable"), std::string::npos);
+
+  auto health = live.get("/healthz?format=json");
+  ASSERT_TRUE(health);
+  EXPECT_NE(health->body.find("\"upstream_failures\": 4"), std::string::npos) << health->body;
+  EXPECT_NE(health->body.find("\"cache_places\": 2"), std::string::npos) << health->body;
+}
+
+// Any place's first request costs a call: a budget of 3 a minute and 5 an
+// hour admits exactly that many, whatever the demand, and no more later.
+TEST(Live, BudgetIsNeverExceeded) {
+  FakeOpenMeteo fake;
+  LiveService live(fake, {3, 5, 100});
+  const Millis start = live.clock;
+  int place = 0;
+  auto demand = [&](Millis at, int requests) {
+    live.clock = start + at;
+    int served = 0;
+    for (int i = 0; i < requests; ++i)
+      served += live.cache.get(10 + 0.01 * place++, 20).reading.has_value();
+    return served;
+  };
+  EXPECT_EQ(demand(0, 10), 3);
+  EXPECT_EQ(demand(59'999, 10), 0);
+  EXPECT_EQ(demand(kMinute, 10), 2);
+  EXPECT_EQ(demand(30 * kMinute, 10), 0);
+  EXPECT_EQ(demand(kHour, 10), 3);
+  EXPECT_EQ(fake.calls(), 8);
+  auto health = live.get("/healthz");
+  ASSERT_TRUE(health);
+  EXPECT_NE(health->body.find("budget_left_minute 0\n"), std::string::npos) << health->body;
+}
+
+// Spending as fast as allowed at uneven moments, no window of a period's
+// length ever holds more calls than the limit.
+TEST(Budget, NoWindowHoldsMoreThanTheLimit) {
+  CallBudget budget({7, 20, 1000});
+  std::vector<Millis> spent;
+  for (Millis now = 0; now < 3 * kHour; now += 997 + (now / 13) % 4000)
+    if (budget.trySpend(now)) spent.push_back(now);
+  ASSERT_GT(spent.size(), 50u);
+  for (std::size_t i = 0; i < spent.size(); ++i) {
+    std::size_t minute = 0, hour = 0;
+    for (std::size_t j = i; j < spent.size(); ++j) {
+      minute += spent[j] - spent[i] < kMinute;
+      hour += spent[j] - spent[i] < kHour;
+    }
+    ASSERT_LE(minute, 7u) << "at " << spent[i];
+    ASSERT_LE(hour, 20u) << "at " << spent[i];
+  }
+}
+
+// A forecast server whose certificate no authority signed is refused, never
+// read: the client checks certificates.
+TEST(Live, RefusesAServerWithAnUntrustedCertificate) {
+  EVP_PKEY* key = EVP_RSA_gen(2048);
+  X509* certificate = X509_new();
+  ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+  X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
+  X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+  X509_set_pubkey(certificate, key);
+  X509_NAME* name = X509_get_subject_name(certificate);
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+  X509_set_issuer_name(certificate, name);
+  ASSERT_GT(X509_sign(certificate, key, EVP_sha256()), 0);
+
+  httplib::SSLServer server(certificate, key);
+  int calls = 0;
+  server.Get("/v1/forecast", [&](const httplib::Request&, httplib::Response& response) {
+    ++calls;
+    response.set_content(forecastJson(70, 70), "application/json");
+  });
+  int port = server.bind_to_any_port("127.0.0.1");
+  std::thread thread([&] { server.listen_after_bind(); });
+  UpstreamConfig config;
+  config.baseUrl = "https://127.0.0.1:" + std::to_string(port);
+  UpstreamResult result = OpenMeteoClient(config).fetch(1, 2);
+  server.stop();
+  thread.join();
+  X509_free(certificate);
+  EVP_PKEY_free(key);
+  EXPECT_FALSE(result.reading);
+  EXPECT_EQ(calls, 0);
+}
+
+}  // namespace
