@@ -35,7 +35,7 @@ service stop >/dev/null || true
 stopped=1
 program=
 finish() {
-  if ((stopped)); then service start 8642 >/dev/null || true; fi
+  if ((stopped)); then service start 8642 --faults >/dev/null || true; fi
   if [[ -n "$program" ]] && kill -0 "$program" 2>/dev/null; then
     drive menu exit >/dev/null 2>&1 || true
     sleep 1
@@ -57,7 +57,7 @@ echo "shown without a service: $empty"
 drive menu search
 drive search-unreachable San || fail "the failed search was not said, or left the dialog stuck"
 
-service start 8642 >/dev/null
+service start 8642 --faults >/dev/null
 stopped=0
 # The first download failed at the start; the retry comes 30 s after it.
 until shown=$(drive read "$folder/Skins" 2>/dev/null) && [[ "$shown" != "$empty" ]]; do
