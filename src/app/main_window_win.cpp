@@ -9,9 +9,13 @@
 #include "settings/history.h"
 #include "settings/settings.h"
 #include "skin/skin_win.h"
+#include "weather/fetch.h"
 #include "weather/refresh_win.h"
 
 namespace {
+
+// Sent to every top-level window when the taskbar is made anew.
+UINT taskbarCreatedMessage = 0;
 
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_DESTROY) releaseDialogPictures(dialog);
@@ -24,6 +28,7 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 void initMainWindow(HWND window) {
+  taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
   loadSettings();
   prepareSkin(window);
   addTrayIcon(window);
@@ -31,6 +36,7 @@ void initMainWindow(HWND window) {
   trayMenu = GetSubMenu(menu, 0);
   SetMenuDefaultItem(trayMenu, IDM_SEARCH, FALSE);
   insertRecentItems();
+  removeLeftoverPageFiles();
   refreshWeather(window, false);
   slideState.currentY = GetSystemMetrics(SM_CYSCREEN);
   slideState.opacity = kSlideStartOpacity;
@@ -53,6 +59,16 @@ void chooseUnit(HWND window, bool metric) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
+// Commands 5001 and 5002: the chosen recent location becomes the current one
+// and its weather is fetched.
+void chooseRecentLocation(HWND window, int slot) {
+  removeRecentItems();
+  promoteSlot(settings, slot);
+  insertRecentItems();
+  saveSettings(settings);
+  refreshWeather(window, false);
+}
+
 void onCommand(HWND window, WORD command) {
   switch (command) {
     case IDM_SEARCH:
@@ -71,7 +87,7 @@ void onCommand(HWND window, WORD command) {
       break;
     case IDM_RECENT_BASE + 1:
     case IDM_RECENT_BASE + 2:
-      chooseRecentLocation(command - IDM_RECENT_BASE);
+      chooseRecentLocation(window, command - IDM_RECENT_BASE);
       break;
     default:  // the current location's own item among them
       break;
@@ -102,20 +118,7 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM event) {
   }
 }
 
-BOOL CALLBACK releasePicture(HWND control, LPARAM) {
-  char name[16] = "";
-  GetClassNameA(control, name, sizeof name);
-  if (lstrcmpiA(name, "Static") == 0 &&
-      (GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
-    auto picture = reinterpret_cast<HGDIOBJ>(SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, 0));
-    if (picture) DeleteObject(picture);
-  }
-  return TRUE;
-}
-
 }  // namespace
-
-void releaseDialogPictures(HWND dialog) { EnumChildWindows(dialog, releasePicture, 0); }
 
 bool registerMainWindowClass(HINSTANCE instance) {
   WNDCLASSA windowClass{};
@@ -136,6 +139,10 @@ HWND createMainWindow(HINSTANCE instance) {
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (taskbarCreatedMessage != 0 && message == taskbarCreatedMessage) {
+    restoreTrayIcon();
+    return 0;
+  }
   switch (message) {
     case WM_CREATE:
       initMainWindow(window);
@@ -163,7 +170,14 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_COMMIT_DOWNLOADED:
       onCommitDownloaded(window, lParam);
+      onSlideInRequest(window);
       return 0;
+    case WM_REPORT_DOWNLOADED:
+      onReportDownloaded(window, lParam);
+      return 0;
+    case WM_POWERBROADCAST:
+      onPowerBroadcast(window, wParam);
+      return TRUE;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

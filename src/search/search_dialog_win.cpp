@@ -3,8 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/app_win.h"
-#include "app/slide_win.h"
+#include "common/program_win.h"
 #include "resource.h"
 #include "search/search_query.h"
 #include "search/search_results.h"
@@ -21,6 +20,11 @@ namespace {
 // Messages from a search worker to the dialog that started it.
 constexpr UINT WM_SEARCH_STARTED = WM_APP + 10;
 constexpr UINT WM_SEARCH_SCANNED = WM_APP + 11;
+constexpr UINT WM_SEARCH_FAILED = WM_APP + 12;
+
+constexpr const char* kUnreachableText =
+    "The weather service could not be reached. Check the connection and search again.";
+constexpr const char* kUnreachableCaption = "No connection!";
 
 struct ScanResult {
   SearchScan scan;
@@ -77,13 +81,6 @@ void applySearchScan(HWND dialog, const SearchScan& scan, bool extended) {
   SendMessageA(results, CB_SETCURSEL, 0, 0);
 }
 
-// Starts a worker thread; the program never waits for one, so its handle is
-// released at once.
-void startWorker(LPTHREAD_START_ROUTINE routine, void* job) {
-  HANDLE thread = CreateThread(nullptr, 0, routine, job, 0, nullptr);
-  if (thread) CloseHandle(thread);
-}
-
 // Bound to the dialog that started it: it addresses that dialog alone, and
 // drops its result when the dialog has ended.
 DWORD WINAPI searchWorker(void* parameter) {
@@ -92,8 +89,15 @@ DWORD WINAPI searchWorker(void* parameter) {
   if (GetDlgItemTextA(dialog, IDC_QUERY, query, sizeof query) == 0) return 0;
   SendMessageA(dialog, WM_SEARCH_STARTED, 0, 0);
   NormalisedQuery forms = normaliseQuery(query);
-  std::optional<std::string> page = downloadPage(searchRequestUrl(serviceBaseUrl(), forms), {});
-  if (!page) return 0;
+  std::optional<std::string> page;
+  {
+    ComApartment com;
+    page = downloadPage(searchRequestUrl(serviceBaseUrl(), forms), {});
+  }
+  if (!page) {
+    PostMessageA(dialog, WM_SEARCH_FAILED, 0, 0);
+    return 0;
+  }
   bool extended = SendMessageA(control(dialog, IDC_EXTENDED), BM_GETCHECK, 0, 0) == BST_CHECKED;
   auto* result = new ScanResult{scanSearchResults(*page, extended, forms.underscoreForm), extended};
   if (!PostMessageA(dialog, WM_SEARCH_SCANNED, 0, reinterpret_cast<LPARAM>(result))) delete result;
@@ -102,7 +106,10 @@ DWORD WINAPI searchWorker(void* parameter) {
 
 DWORD WINAPI commitWorker(void* parameter) {
   auto* commit = static_cast<Commit*>(parameter);
-  commit->page = downloadPage(commit->reportUrl, commit->history);
+  {
+    ComApartment com;
+    commit->page = downloadPage(commit->reportUrl, commit->history);
+  }
   if (!PostMessageA(commit->mainWindow, WM_COMMIT_DOWNLOADED, 0,
                     reinterpret_cast<LPARAM>(commit))) {
     delete commit;
@@ -114,8 +121,10 @@ void onSearch(HWND dialog) {
   // Enter reaches the default button even while it is disabled; a search
   // already running must not get a second worker.
   if (!IsWindowEnabled(control(dialog, IDC_SEARCH))) return;
-  enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, false);
-  startWorker(searchWorker, dialog);
+  // OK and the list go off at once: nothing may be committed from a list
+  // that the running search is about to replace.
+  enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH, IDC_OK, IDC_RESULTS}, false);
+  if (!startWorker(searchWorker, dialog)) PostMessageA(dialog, WM_SEARCH_FAILED, 0, 0);
 }
 
 // The history changes on this thread, before the worker downloads the new
@@ -142,7 +151,11 @@ void onOk(HWND dialog) {
   }
   // The stored link may have been cut to fit its slot; download what is kept.
   commit->reportUrl = commit->history[0];
-  startWorker(commitWorker, commit);
+  // Without a worker the commit ends as one whose download failed.
+  if (!startWorker(commitWorker, commit) && !PostMessageA(commit->mainWindow, WM_COMMIT_DOWNLOADED,
+                                                          0, reinterpret_cast<LPARAM>(commit))) {
+    delete commit;
+  }
 }
 
 void endSearchDialog(HWND dialog) { EndDialog(dialog, 0); }
@@ -184,6 +197,10 @@ INT_PTR CALLBACK searchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       enableControls(dialog, {IDC_OK, IDC_RESULTS}, false);
       emptyResults(dialog);
       return FALSE;
+    case WM_SEARCH_FAILED:
+      MessageBoxA(dialog, kUnreachableText, kUnreachableCaption, MB_ICONWARNING);
+      enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, true);
+      return FALSE;
     case WM_SEARCH_SCANNED: {
       auto* result = reinterpret_cast<ScanResult*>(lParam);
       applySearchScan(dialog, result->scan, result->extended);
@@ -210,9 +227,8 @@ void openSearchDialog(HWND owner) {
 
 void onCommitDownloaded(HWND window, LPARAM parameter) {
   auto* commit = reinterpret_cast<Commit*>(parameter);
-  applyReport(window, commit->page);
+  applyReport(window, commit->reportUrl, commit->page);
   // Ended already by Escape or its close box, the dialog is left alone.
   if (commit->dialog == searchDialog && IsWindow(commit->dialog)) endSearchDialog(commit->dialog);
   delete commit;
-  onSlideInRequest(window);
 }

@@ -15,5 +15,6 @@ extern HWND searchDialog;
 void openSearchDialog(HWND owner);
 
 // The main window's part of a commit, on the user-interface thread: the
-// refresh with the downloaded page, the end of the dialog and the slide-in.
+// downloaded page applied (when its location is still the current one) and
+// the end of the dialog. The main window slides in after it.
 void onCommitDownloaded(HWND window, LPARAM commit);

@@ -22,7 +22,3 @@ int recentItemCount(const Settings& record);
 // that the last insertion put in.
 void insertRecentItems();
 void removeRecentItems();
-
-// Commands 5001 and 5002: remove the items, promote the slot, insert, save
-// and refresh the weather for the new current location.
-void chooseRecentLocation(int slot);

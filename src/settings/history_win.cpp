@@ -1,9 +1,8 @@
 #include <windows.h>
 
-#include "app/app_win.h"
+#include "common/program_win.h"
 #include "resource.h"
 #include "settings/history.h"
-#include "weather/refresh_win.h"
 
 namespace {
 
@@ -38,12 +37,4 @@ void removeRecentItems() {
   for (; insertedItemCount > 0; --insertedItemCount) {
     DeleteMenu(trayMenu, kRecentItemsPosition, MF_BYPOSITION);
   }
-}
-
-void chooseRecentLocation(int slot) {
-  removeRecentItems();
-  promoteSlot(settings, slot);
-  insertRecentItems();
-  saveSettings(settings);
-  refreshWeather(mainWindow, false);
 }

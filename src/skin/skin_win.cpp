@@ -1,6 +1,8 @@
 #include "skin/skin_win.h"
 
-#include "app/app_win.h"
+#include <string>
+
+#include "common/program_win.h"
 #include "common/text.h"
 #include "settings/settings.h"
 #include "weather/weather_page.h"
@@ -11,14 +13,13 @@ namespace {
 
 PAINTSTRUCT paintRecord;
 
-HBITMAP loadBitmap(const char* path) {
-  return static_cast<HBITMAP>(LoadImageA(appInstance, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+HBITMAP loadBitmap(const std::string& relative) {
+  return static_cast<HBITMAP>(
+      LoadImageA(appInstance, programPath(relative).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 }
 
-HBITMAP loadNumbered(const char* pattern, int number) {
-  char path[256];
-  wsprintfA(path, pattern, number);
-  return loadBitmap(path);
+HBITMAP loadNumbered(const char* folder, int number) {
+  return loadBitmap(std::string(folder) + "\\" + std::to_string(number) + ".bmp");
 }
 
 // An empty handle fails the query and leaves the record, and so the size, zero.
@@ -43,12 +44,12 @@ void loadSkin() {
   skinSet.background = loadBitmap("Skins\\MainWindow.bmp");
   skinSet.sizes.background = measure(skinSet.background);
   for (int n = 0; n < 10; ++n) {
-    skinSet.largeDigits[n] = loadNumbered("Skins\\Numbers\\%d.bmp", n);
-    skinSet.smallDigits[n] = loadNumbered("Skins\\Small Numbers\\%d.bmp", n);
+    skinSet.largeDigits[n] = loadNumbered("Skins\\Numbers", n);
+    skinSet.smallDigits[n] = loadNumbered("Skins\\Small Numbers", n);
   }
   skinSet.sizes.largeDigit = measure(skinSet.largeDigits[0]);
   skinSet.sizes.smallDigit = measure(skinSet.smallDigits[0]);
-  for (int n = 0; n < 2; ++n) skinSet.unitGlyphs[n] = loadNumbered("Skins\\Metric\\%d.bmp", n);
+  for (int n = 0; n < 2; ++n) skinSet.unitGlyphs[n] = loadNumbered("Skins\\Metric", n);
   skinSet.sizes.unitGlyph = measure(skinSet.unitGlyphs[0]);
   skinSet.minus = loadBitmap("Skins\\Minus\\Minus.bmp");
   skinSet.sizes.minus = measure(skinSet.minus);

@@ -27,7 +27,7 @@ extern SkinSet skinSet;
 // size at the screen's top-left corner.
 void prepareSkin(HWND window);
 
-// Loads the 25 pictures from the "Skins" folder under the current directory
+// Loads the 25 pictures from the "Skins" folder in the program's folder
 // and measures one picture of each kind. A missing file leaves its handle
 // empty (and its size zero where it is the measured one).
 void loadSkin();

@@ -6,11 +6,10 @@
 #include <memory>
 #include <new>
 
+#include "common/program_win.h"
 #include "weather/fetch.h"
 
 namespace {
-
-SRWLOCK cacheFileLock = SRWLOCK_INIT;
 
 // Watches a download for what its result does not tell: the HTTP status and
 // whether the whole body arrived. The platform reports success for an error
@@ -45,7 +44,9 @@ struct DownloadWatch : IBindStatusCallback, IHttpNegotiate {
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) override {
     received = progress;
     expected = progressMax;
-    return S_OK;
+    // Abandoned as soon as it is known to be too large, not after it has
+    // filled the disk.
+    return progress > kPageLimit || progressMax > kPageLimit ? E_ABORT : S_OK;
   }
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
@@ -66,47 +67,82 @@ struct DownloadWatch : IBindStatusCallback, IHttpNegotiate {
   }
 };
 
+// The names that GetTempFileName makes: the prefix, hex digits, ".tmp".
+constexpr const char* kPageFilePrefix = "pg";
+
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
 
 }  // namespace
 
-void fetchPage(const std::string& url, std::span<const std::string> evictList) {
-  DeleteFileA(kCacheFile);
+std::optional<std::string> newPageFile() {
+  std::string folder = programPath(kCacheFolder);
+  // A freshly unpacked copy may lack the empty folder; without it no page
+  // could ever be shown.
+  CreateDirectoryA(folder.c_str(), nullptr);
+  char path[MAX_PATH];
+  if (folder.size() + 16 > MAX_PATH ||
+      GetTempFileNameA(folder.c_str(), kPageFilePrefix, 0, path) == 0) {
+    return std::nullopt;
+  }
+  return std::string(path);
+}
+
+void removeLeftoverPageFiles() {
+  std::string folder = programPath(kCacheFolder);
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\" + kPageFilePrefix + "*.tmp").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileA((folder + "\\" + entry.cFileName).c_str());
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+bool fetchPage(const std::string& url, std::span<const std::string> evictList,
+               const std::string& file) {
   for (const std::string& link : evictList) {
     if (!link.empty()) DeleteUrlCacheEntryA(link.c_str());
   }
-  // A freshly unpacked copy may lack the empty folder; without it no page
-  // could ever be shown.
-  CreateDirectoryA(kCacheFolder, nullptr);
   DownloadWatch watch;
-  HRESULT result = URLDownloadToFileA(nullptr, url.c_str(), kCacheFile, 0, &watch);
+  HRESULT result = URLDownloadToFileA(nullptr, url.c_str(), file.c_str(), 0, &watch);
   // What is not the page must not be read as the page: it goes the way of a
   // failed download.
-  if (FAILED(result) || !watch.deliveredPage()) DeleteFileA(kCacheFile);
+  bool delivered = SUCCEEDED(result) && watch.deliveredPage() && watch.received <= kPageLimit;
+  if (!delivered) DeleteFileA(file.c_str());
+  return delivered;
 }
 
-std::optional<std::string> loadCachedPage() {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(kCacheFile, "rb"));
-  if (!file) return std::nullopt;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return std::nullopt;
-  long size = std::ftell(file.get());
-  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return std::nullopt;
+std::optional<std::string> loadPageFile(const std::string& file) {
+  std::unique_ptr<FILE, FileCloser> stream(std::fopen(file.c_str(), "rb"));
+  if (!stream) return std::nullopt;
+  if (std::fseek(stream.get(), 0, SEEK_END) != 0) return std::nullopt;
+  long size = std::ftell(stream.get());
+  if (size < 0 || static_cast<unsigned long>(size) > kPageLimit ||
+      std::fseek(stream.get(), 0, SEEK_SET) != 0) {
+    return std::nullopt;
+  }
   try {
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), stream.get()));
     return textModeRead(bytes);
   } catch (const std::bad_alloc&) {
     return std::nullopt;  // a page that cannot be held is no page
   }
 }
 
+std::optional<std::string> downloadPage(const std::string& file, const std::string& url,
+                                        std::span<const std::string> evictList) {
+  std::optional<std::string> page;
+  if (fetchPage(url, evictList, file)) page = loadPageFile(file);
+  DeleteFileA(file.c_str());
+  return page;
+}
+
 std::optional<std::string> downloadPage(const std::string& url,
                                         std::span<const std::string> evictList) {
-  AcquireSRWLockExclusive(&cacheFileLock);
-  fetchPage(url, evictList);
-  std::optional<std::string> page = loadCachedPage();
-  ReleaseSRWLockExclusive(&cacheFileLock);
-  return page;
+  std::optional<std::string> file = newPageFile();
+  if (!file) return std::nullopt;
+  return downloadPage(*file, url, evictList);
 }

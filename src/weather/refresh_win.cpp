@@ -1,8 +1,9 @@
 #include "weather/refresh_win.h"
 
 #include <cstring>
+#include <memory>
 
-#include "app/app_win.h"
+#include "common/program_win.h"
 #include "common/text.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -13,6 +14,33 @@
 NOTIFYICONDATAA trayIcon{};
 
 namespace {
+
+// A refresh download, handed to its worker and back.
+struct ReportJob {
+  HWND window;
+  unsigned generation;
+  std::string file;
+  std::string link;
+  std::string history[kHistorySlots];
+  std::optional<std::string> page;
+};
+
+// The refresh downloads, on the user-interface thread only.
+unsigned generation = 0;  // of the download whose end counts
+bool running = false;
+DWORD runningSince = 0;
+std::string runningLink;
+bool requestedAgain = false;
+uint32_t failures = 0;
+
+// A download that has not ended after this long no longer holds back the
+// refreshes: a new one supersedes it and its late answer is dropped. A
+// connection cut by sleep or a change of network may never end; a server
+// that takes requests and never answers would make one such thread a
+// minute, so at most this many superseded downloads may still be running.
+constexpr DWORD kDownloadLimitMs = 60000;
+constexpr int kSupersededLimit = 4;
+int supersededRunning = 0;
 
 template <std::size_t N>
 void setField(char (&field)[N], std::string_view text) {
@@ -37,17 +65,44 @@ void updateStatus(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
-// A page that could not be loaded leaves everything shown as it was, and the
-// timer as it was. So does an empty one: an empty answer is no report, and
-// scanning it would blank the weather shown.
-void scanIntoStatus(HWND window, const std::optional<std::string>& page) {
-  if (!page || page->empty()) return;
-  scanWeatherPage(*page, conditions);
-  SetTimer(window, TIMER_REFRESH, kRefreshPeriodMs, nullptr);
-  updateStatus(window);
+std::string historyLink(int slot) { return std::string(textOf(settings.urls[slot])); }
+
+DWORD WINAPI reportWorker(void* parameter) {
+  auto* job = static_cast<ReportJob*>(parameter);
+  {
+    ComApartment com;
+    job->page = downloadPage(job->file, job->link, job->history);
+  }
+  // No window any more (the program is ending): nobody wants the page.
+  if (!PostMessageA(job->window, WM_REPORT_DOWNLOADED, 0, reinterpret_cast<LPARAM>(job))) {
+    delete job;
+  }
+  return 0;
 }
 
-std::string historyLink(int slot) { return std::string(textOf(settings.urls[slot])); }
+void startDownload(HWND window) {
+  if (running) ++supersededRunning;
+  requestedAgain = false;
+  running = true;
+  runningSince = GetTickCount();
+  runningLink = historyLink(0);
+  // Armed until the page arrives, which sets it anew: a download that never
+  // ends is retried rather than waited on for good.
+  SetTimer(window, TIMER_REFRESH, refreshDelayMs(failures + 1), nullptr);
+  // The file is made here, so that it exists from the request to the page's
+  // arrival.
+  std::optional<std::string> file = newPageFile();
+  auto* job = new ReportJob{window,
+                            ++generation,
+                            file.value_or(""),
+                            historyLink(0),
+                            {historyLink(0), historyLink(1), historyLink(2)},
+                            std::nullopt};
+  if (file && startWorker(reportWorker, job)) return;
+  if (file) DeleteFileA(file->c_str());
+  // Counts as a failed download, so the retry comes all the same.
+  if (!PostMessageA(window, WM_REPORT_DOWNLOADED, 0, reinterpret_cast<LPARAM>(job))) delete job;
+}
 
 }  // namespace
 
@@ -58,8 +113,8 @@ void addTrayIcon(HWND window) {
   trayIcon.uID = TRAY_ICON_ID;
   trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
   trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
-  trayIcon.hIcon = static_cast<HICON>(
-      LoadImageA(nullptr, "Skins\\Default.ico", IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+  trayIcon.hIcon = static_cast<HICON>(LoadImageA(nullptr, programPath("Skins\\Default.ico").c_str(),
+                                                 IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
   setField(trayIcon.szTip, kConnectingTip);
   trayIcon.uTimeout = 0;
   trayIcon.dwInfoFlags = NIIF_INFO;
@@ -68,9 +123,39 @@ void addTrayIcon(HWND window) {
 
 void removeTrayIcon() { Shell_NotifyIconA(NIM_DELETE, &trayIcon); }
 
-void applyReport(HWND window, const std::optional<std::string>& page) {
+void restoreTrayIcon() {
+  if (!trayIcon.hWnd) return;
+  // A balloon shown before the restart is not shown again.
+  trayIcon.szInfoTitle[0] = '\0';
+  trayIcon.szInfo[0] = '\0';
+  Shell_NotifyIconA(NIM_ADD, &trayIcon);
+}
+
+bool refreshRunning() { return running; }
+
+void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page) {
   setUnitCheckMarks();
-  scanIntoStatus(window, page);
+  // A page of a location that is no longer the current one arrived late: the
+  // current one's own download sets the timer and the status.
+  if (link.empty() || link != historyLink(0)) return;
+  // An empty answer is no report: scanning it would blank the weather shown.
+  bool loaded = page && !page->empty();
+  failures = loaded ? 0 : failures + 1;
+  SetTimer(window, TIMER_REFRESH, refreshDelayMs(failures), nullptr);
+  if (!loaded) return;
+  scanWeatherPage(*page, conditions);
+  updateStatus(window);
+}
+
+void onReportDownloaded(HWND window, LPARAM parameter) {
+  std::unique_ptr<ReportJob> job(reinterpret_cast<ReportJob*>(parameter));
+  if (job->generation != generation) {  // superseded
+    --supersededRunning;
+    return;
+  }
+  running = false;
+  applyReport(window, job->link, job->page);
+  if (requestedAgain) refreshWeather(window, false);
 }
 
 void refreshWeather(HWND window, bool statusOnly) {
@@ -85,6 +170,23 @@ void refreshWeather(HWND window, bool statusOnly) {
     return;
   }
   setUnitCheckMarks();
-  const std::string history[kHistorySlots] = {historyLink(0), historyLink(1), historyLink(2)};
-  scanIntoStatus(window, downloadPage(history[0], history));
+  // A download of another location (the choice changed meanwhile) is
+  // superseded at once rather than waited for.
+  bool overdue = GetTickCount() - runningSince >= kDownloadLimitMs;
+  bool supersede = runningLink != historyLink(0) || overdue;
+  if (running && (!supersede || supersededRunning >= kSupersededLimit)) {
+    requestedAgain = true;
+    return;
+  }
+  startDownload(window);
+}
+
+void onPowerBroadcast(HWND window, WPARAM event) {
+  if (event != PBT_APMRESUMEAUTOMATIC && event != PBT_APMRESUMESUSPEND) return;
+  if (settings.urls[0][0] == '\0') return;
+  failures = 0;
+  // A download begun before the sleep most likely hangs on a connection that
+  // is gone: the refresh after the resume does not wait for it.
+  if (running) runningSince = GetTickCount() - kDownloadLimitMs;
+  SetTimer(window, TIMER_REFRESH, kResumeRefreshMs, nullptr);
 }

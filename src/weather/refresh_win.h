@@ -7,24 +7,43 @@
 #include <optional>
 #include <string>
 
+#include "weather/refresh_schedule.h"
+
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
 inline constexpr UINT TRAY_ICON_ID = 4096;
 inline constexpr UINT_PTR TIMER_REFRESH = 2;
-inline constexpr UINT kRefreshPeriodMs = 300000;
+// Posted to the main window by a refresh's worker with its download.
+inline constexpr UINT WM_REPORT_DOWNLOADED = WM_APP + 3;
 
 // The tray icon record, filled once by addTrayIcon.
 extern NOTIFYICONDATAA trayIcon;
 
 void addTrayIcon(HWND window);
 void removeTrayIcon();
+// After the taskbar was made anew (Explorer restarted): the icon again, with
+// the tooltip it had.
+void restoreTrayIcon();
 
-// statusOnly false: fetch and scan the current location's report page, arm
-// the refresh timer, rewrite the tooltip and repaint; on a first run show the
-// welcome balloon instead. statusOnly true: only the tooltip and the repaint,
-// in the current unit.
+// statusOnly false: downloads the current location's report page on a worker
+// (on a first run shows the welcome balloon instead); the page is applied
+// when it arrives. One such download runs at a time: a request meanwhile runs
+// after it. statusOnly true: only the tooltip and the repaint, in the current
+// unit.
 void refreshWeather(HWND window, bool statusOnly);
 
-// What follows a report download that ran elsewhere, on the user-interface
-// thread: the unit check marks, then for a loaded page the scan, the timer
-// and the status.
-void applyReport(HWND window, const std::optional<std::string>& page);
+// WM_REPORT_DOWNLOADED: applies the page, then runs a request that came
+// while it downloaded.
+void onReportDownloaded(HWND window, LPARAM job);
+
+// True while a refresh download runs.
+bool refreshRunning();
+
+// A download of `link`'s report page ended, with `page` or without one, on
+// the user-interface thread: the unit check marks; then, only when `link` is
+// still the current location's, the timer (the period after a page, a retry
+// after a failure) and for a page the scan and the status.
+void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page);
+
+// WM_POWERBROADCAST: after a resume the weather is hours old; a refresh
+// within seconds, the retry rule covering a network still coming up.
+void onPowerBroadcast(HWND window, WPARAM event);

@@ -210,4 +210,109 @@ TEST_F(EndToEnd, ExitAndCloseEndWithStatusZeroAndTheSettingsAsLastSaved) {
   }
 }
 
+// The program in a folder of its own, its settings naming `url`; for tests
+// that start more than one.
+std::string layOutAnother(const std::string& name, const std::string& url) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  std::string folder = std::string(temp) + "skyvane-e2e-" + name;
+  driver::layOutInstalledFolder(folder, driver::windowsPath(SKYVANE_EXE),
+                                driver::windowsPath(SKYVANE_SOURCE_DIR "/Skins"));
+  CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
+  driver::writeFileText(folder + "\\Setup\\Setup.ini",
+                        "[General]\r\nURL0=" + url + "\r\nCity0=Oslo, Norway\r\nMetric=false\r\n");
+  return folder;
+}
+
+bool waitForRequests(const driver::Listener& listener, LONG atLeast, DWORD timeoutMs) {
+  for (DWORD begin = GetTickCount(); GetTickCount() - begin < timeoutMs; Sleep(50)) {
+    if (listener.requests >= atLeast) return true;
+  }
+  return false;
+}
+
+TEST_F(EndToEnd, ResumeFromSleepFetchesAnewWithinSeconds) {
+  std::optional<std::string> page = driver::fetchPage(report("oslo-norway"));
+  ASSERT_TRUE(page);
+  struct Case {
+    const char* what;
+    std::string answer;  // empty: the download begun before the sleep hangs
+  } cases[] = {{"service answers", *page}, {"download from before the sleep hangs", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    driver::Listener listener;
+    ASSERT_TRUE(driver::startListener(listener, c.answer));
+    writeSettings({{listener.url("/report/oslo-norway"), "Oslo, Norway"}}, false);
+    start();
+    ASSERT_TRUE(waitForRequests(listener, 1, kWaitMs)) << "no download at start";
+    Sleep(500);
+    LONG before = listener.requests;
+    PostMessageA(program.window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_TRUE(waitForRequests(listener, before + 1, 10000)) << "no download after the resume";
+    driver::menuCommand(program.window, IDM_EXIT);
+    EXPECT_EQ(driver::waitForExit(program, kWaitMs), std::optional<DWORD>(0));
+    driver::closeHandles(program);
+    stopListener(listener);
+  }
+}
+
+TEST_F(EndToEnd, ANewTaskbarGetsTheIconAgain) {
+  writeSettings({{report("oslo-norway"), "Oslo, Norway"}}, false);
+  start();
+  ASSERT_TRUE(driver::trayIconPresent(program.window));
+  driver::dropTrayIcon(program.window);  // Explorer ends, and its icons with it
+  ASSERT_FALSE(driver::trayIconPresent(program.window));
+  driver::announceTaskbar(program.window);
+  EXPECT_TRUE(driver::trayIconPresent(program.window));
+}
+
+TEST_F(EndToEnd, ASecondStartOfTheSameInstallationShowsTheFirstAndEnds) {
+  writeSettings({{report("oslo-norway"), "Oslo, Norway"}}, false);
+  start();
+  driver::Program second = driver::startProgram(folder + "\\Skyvane.exe", folder, 0);
+  EXPECT_EQ(driver::waitForExit(second, kWaitMs), std::optional<DWORD>(0));
+  driver::closeHandles(second);
+  EXPECT_EQ(driver::mainWindowCount(), 1);
+  EXPECT_TRUE(driver::waitForSlideIn(program.window, kWaitMs)) << "the running one stayed out";
+
+  // Another installation is another program, and runs beside it.
+  std::string otherFolder = layOutAnother("other-installation", report("oslo-norway"));
+  driver::Program other = driver::startProgram(otherFolder + "\\Skyvane.exe", otherFolder, kWaitMs);
+  EXPECT_NE(other.window, nullptr);
+  EXPECT_EQ(driver::mainWindowCount(), 2);
+  driver::menuCommand(other.window, IDM_EXIT);
+  EXPECT_EQ(driver::waitForExit(other, kWaitMs), std::optional<DWORD>(0));
+  driver::closeHandles(other);
+  driver::removeTree(otherFolder);
+}
+
+TEST_F(EndToEnd, StartedFromAnotherFolderItFindsItsSkinAndShowsTheWeather) {
+  std::string url = report("oslo-norway");
+  writeSettings({{url, "Oslo, Norway"}}, false);
+  std::optional<driver::Report> before = fetchReport(url);
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  program = driver::startProgram(folder + "\\Skyvane.exe", temp, kWaitMs);
+  ASSERT_NE(program.window, nullptr);
+  driver::Image background = driver::loadBitmapFile(folder + "\\Skins\\MainWindow.bmp");
+  driver::Placement shown = driver::placement(program.window);
+  EXPECT_EQ(shown.rect.right - shown.rect.left, background.width);
+  EXPECT_EQ(shown.rect.bottom - shown.rect.top, background.height);
+  slideIn();
+  expectShows(url, before, false);
+}
+
+TEST_F(EndToEnd, ExitDuringADownloadThatNeverEndsEndsAtOnce) {
+  driver::Listener silent;
+  ASSERT_TRUE(driver::startListener(silent, ""));
+  writeSettings({{silent.url("/report/oslo-norway"), "Oslo, Norway"}}, false);
+  start();
+  ASSERT_TRUE(waitForRequests(silent, 1, kWaitMs));
+  driver::trayEvent(program.window, WM_LBUTTONUP);  // the window answers meanwhile
+  EXPECT_TRUE(driver::waitForSlideIn(program.window, kWaitMs));
+  driver::menuCommand(program.window, IDM_EXIT);
+  EXPECT_EQ(driver::waitForExit(program, 5000), std::optional<DWORD>(0));
+  stopListener(silent);
+}
+
 }  // namespace

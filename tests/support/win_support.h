@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "common/program_win.h"
 #include "driver.h"
 
 // A path of the source tree as Windows sees it (Wine maps / to drive Z:).
@@ -20,8 +21,7 @@ inline std::string sourcePath(const std::string& relative) {
 }
 
 // A fresh folder under the temporary folder holding the default skin and an
-// empty Temp folder, made the current directory, as the program runs when
-// installed.
+// empty Temp folder, made the program's folder and the current directory.
 inline std::string makeInstalledFolder(const std::string& name) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -31,6 +31,7 @@ inline std::string makeInstalledFolder(const std::string& name) {
   driver::copyTree(sourcePath("Skins"), folder + "\\Skins");
   CreateDirectoryA((folder + "\\Temp").c_str(), nullptr);
   SetCurrentDirectoryA(folder.c_str());
+  programFolder = folder;
   return folder;
 }
 
@@ -71,4 +72,18 @@ bool waitFor(Condition done, DWORD milliseconds) {
     pumpMessages(20);
   }
   return true;
+}
+
+// The files left in the program's Temp folder: none once every download has
+// been loaded.
+inline int temporaryFiles() {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((programFolder + "\\Temp\\*.tmp").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do {
+    ++count;
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return count;
 }

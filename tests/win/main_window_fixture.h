@@ -56,6 +56,16 @@ class MainWindowTest : public testing::Test {
     window = createMainWindow(appInstance);
     ASSERT_NE(window, nullptr);
     mainWindow = window;
+    waitForRefresh();
+  }
+  // The creation sequence and the timer start a download on a worker; its
+  // page arrives as a message.
+  void waitForRefresh() {
+    ASSERT_TRUE(waitFor([] { return !refreshRunning(); }, 15000));
+  }
+  void refreshAndWait() {
+    refreshWeather(window, false);
+    waitForRefresh();
   }
   void stop() {
     removeTrayIcon();

@@ -23,9 +23,6 @@ bool refreshTimerArmed(HWND window) {
   return true;
 }
 
-// A stand-in for an earlier download, to tell whether a fetch ran.
-void leaveEarlierPage() { writeFile(kCacheFile, "earlier page"); }
-
 std::string expectedTip() {
   return tooltipText(textOf(conditions.locationName), textOf(conditions.temperatureText),
                      settings.metric);
@@ -34,8 +31,9 @@ std::string expectedTip() {
 using Refresh = MainWindowTest;
 
 TEST_F(Refresh, FirstRunGreetsWithTheBalloonAndFetchesNothing) {
-  leaveEarlierPage();
+  writeFile(folder + "\\Temp\\pg1A2B.tmp", "left by a run that ended mid-download");
   start();
+  EXPECT_EQ(temporaryFiles(), 0);
   EXPECT_STREQ(trayIcon.szInfoTitle, "Welcome to Skyvane!");
   EXPECT_STREQ(trayIcon.szInfo, "Click this balloon box to search for a hometown.");
   EXPECT_STREQ(trayIcon.szTip, "Connecting...");
@@ -44,7 +42,7 @@ TEST_F(Refresh, FirstRunGreetsWithTheBalloonAndFetchesNothing) {
   EXPECT_EQ(trayIcon.uCallbackMessage, WM_TRAYNOTIFY);
   EXPECT_EQ(trayIcon.uID, TRAY_ICON_ID);
   EXPECT_NE(trayIcon.hIcon, nullptr);
-  EXPECT_EQ(readFile(kCacheFile), "earlier page");
+  EXPECT_FALSE(refreshRunning());
   EXPECT_FALSE(refreshTimerArmed(window));
   EXPECT_FALSE(isChecked(IDM_FAHRENHEIT));
   EXPECT_FALSE(isChecked(IDM_CELSIUS));
@@ -54,7 +52,7 @@ TEST_F(Refresh, LoadedPageFillsConditionsTooltipAndArmsTheTimer) {
   start();  // first run: balloon up
   copyText(settings.urls[0], kOslo);
   copyText(settings.cities[0], "Oslo, Norway");
-  refreshWeather(window, false);
+  refreshAndWait();
   EXPECT_STREQ(conditions.locationName, "Oslo, Norway");
   ASSERT_NE(conditions.temperatureText[0], '\0');
   EXPECT_NE(conditions.feelsLikeText[0], '\0');
@@ -87,15 +85,48 @@ TEST_F(Refresh, FailuresLeaveEverythingShownAsItWas) {
     SCOPED_TRACE(c.what);
     copyText(settings.urls[0], c.link);
     settings.metric = !settings.metric;  // the check marks follow the unit all the same
-    leaveEarlierPage();
-    refreshWeather(window, false);
+    refreshAndWait();
     EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0) << conditions.locationName;
     EXPECT_EQ(trayIcon.szTip, tip);
     EXPECT_TRUE(refreshTimerArmed(window));
     EXPECT_EQ(isChecked(IDM_CELSIUS), settings.metric);
     EXPECT_NE(isChecked(IDM_FAHRENHEIT), settings.metric);
-    EXPECT_NE(readFile(kCacheFile), "earlier page");  // never the previous page
+    EXPECT_EQ(temporaryFiles(), 0);  // nothing left to pass for a later page
   }
+}
+
+TEST_F(Refresh, OnlyAPageOfTheCurrentLocationIsApplied) {
+  writeSettings({"[General]", "URL0=" + kOslo, "City0=Oslo, Norway"});
+  start();
+  const Conditions shown = conditions;
+  std::optional<std::string> austin = downloadPage(kAustin, {});
+  ASSERT_TRUE(austin);
+  // Late, for a location that is no longer the current one: dropped, and the
+  // timer left to the current location's own download.
+  KillTimer(window, TIMER_REFRESH);
+  applyReport(window, kAustin, austin);
+  EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0);
+  EXPECT_FALSE(refreshTimerArmed(window));
+  applyReport(window, kOslo, austin);
+  EXPECT_STREQ(conditions.locationName, "Austin, TX");
+  EXPECT_TRUE(refreshTimerArmed(window));
+}
+
+TEST_F(Refresh, RequestsWhileADownloadRunsRunOnceAfterIt) {
+  std::optional<std::string> page = downloadPage(kOslo, {});
+  ASSERT_TRUE(page);
+  driver::Listener service;
+  ASSERT_TRUE(driver::startListener(service, *page));
+  writeSettings({"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway"});
+  start();
+  LONG before = service.requests;
+  // The page of the first cannot arrive before this thread serves its
+  // messages, so the others find it running.
+  for (int tick = 0; tick < 3; ++tick) refreshWeather(window, false);
+  waitForRefresh();
+  EXPECT_EQ(service.requests - before, 2);
+  EXPECT_STREQ(conditions.locationName, "Oslo, Norway");
+  driver::stopListener(service);
 }
 
 TEST_F(Refresh, PageWithoutMarkersEmptiesTheConditions) {
@@ -113,9 +144,8 @@ TEST_F(Refresh, UnitSwitchRewritesTheTooltipAndFetchesNothing) {
   writeSettings({"[General]", "URL0=" + kAustin, "City0=Austin, TX"});
   start();
   const Conditions shown = conditions;
-  leaveEarlierPage();
   SendMessageA(window, WM_COMMAND, IDM_CELSIUS, 0);
-  EXPECT_EQ(readFile(kCacheFile), "earlier page");
+  EXPECT_FALSE(refreshRunning());
   EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0);
   EXPECT_EQ(std::string(trayIcon.szTip), expectedTip());
   EXPECT_NE(std::string(trayIcon.szTip)
@@ -144,8 +174,8 @@ TEST_F(Refresh, LongAndPercentNamesInTheTooltip) {
   }
 }
 
-TEST(PageFetch, LoadsTheCacheFileAsText) {
-  makeInstalledFolder("load");
+TEST(PageFetch, LoadsThePageFileAsText) {
+  std::string file = makeInstalledFolder("load") + "\\Temp\\page.tmp";
   struct Case {
     std::string file;
     std::optional<std::string> page;
@@ -155,13 +185,26 @@ TEST(PageFetch, LoadsTheCacheFileAsText) {
        "after",
        "page"},
       {"", ""},  // an empty file is a page of length 0
+      {std::string(kPageLimit, 'x'), std::string(kPageLimit, 'x')},
+      {std::string(kPageLimit + 1, 'x'), std::nullopt},  // too large: no page
   };
   for (const Case& c : cases) {
-    writeFile(kCacheFile, c.file);
-    EXPECT_EQ(loadCachedPage(), c.page);
+    writeFile(file, c.file);
+    EXPECT_EQ(loadPageFile(file), c.page) << c.file.size();
   }
-  DeleteFileA(kCacheFile);
-  EXPECT_EQ(loadCachedPage(), std::nullopt);
+  DeleteFileA(file.c_str());
+  EXPECT_EQ(loadPageFile(file), std::nullopt);
+}
+
+TEST(PageFetch, EachDownloadHasAFileOfItsOwnDeletedAfterLoading) {
+  makeInstalledFolder("ownfile");
+  std::optional<std::string> first = newPageFile(), second = newPageFile();
+  ASSERT_TRUE(first && second);
+  EXPECT_NE(*first, *second);
+  ASSERT_TRUE(downloadPage(*first, kOslo, {}));
+  EXPECT_FALSE(fileExists(*first));
+  EXPECT_FALSE(downloadPage(*second, std::string(kDeadRoot) + "/report/oslo-norway", {}));
+  EXPECT_FALSE(fileExists(*second));
 }
 
 TEST(PageFetch, CreatesAMissingCacheFolder) {

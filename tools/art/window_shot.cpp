@@ -8,15 +8,15 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/app_win.h"
+#include "common/program_win.h"
 #include "settings/settings.h"
 #include "skin/skin_win.h"
 #include "weather/weather_page.h"
 
 // The paint reads these globals; the rest of the program is not linked in.
+// With no program folder set, the skin is read under the current directory.
 Conditions conditions{};
 Settings settings{};
-HINSTANCE appInstance = nullptr;
 
 namespace {
 

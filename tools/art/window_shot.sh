@@ -10,7 +10,7 @@ mkdir -p "$work"
 
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -DWIN32_LEAN_AND_MEAN -DNOMINMAX \
   -I "$root/src" -o "$work/window_shot.exe" \
-  "$root/tools/art/window_shot.cpp" "$root/src/skin/skin_win.cpp" \
+  "$root/tools/art/window_shot.cpp" "$root/src/skin/skin_win.cpp" "$root/src/common/program_win.cpp" \
   "$root/src/skin/display.cpp" "$root/src/common/temperature.cpp" -luser32 -lgdi32
 
 # The skin is read relative to the current directory, as the program reads it.

@@ -1,5 +1,8 @@
+#include <winsock2.h>
+
 #include "driver.h"
 
+#include <psapi.h>
 #include <wininet.h>
 
 #include <cmath>
@@ -268,6 +271,78 @@ void closeHandles(Program& program) {
   program.process = {};
 }
 
+std::string programFolderOf(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return {};
+  char path[MAX_PATH * 2] = "";
+  DWORD size = sizeof path;
+  BOOL known = QueryFullProcessImageNameA(process, 0, path, &size);
+  CloseHandle(process);
+  if (!known) return {};
+  std::string folder(path, size);
+  return folder.substr(0, folder.rfind('\\'));
+}
+
+int mainWindowCount() {
+  int count = 0;
+  for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "Skyvane", "Skyvane"));) {
+    ++count;
+  }
+  return count;
+}
+
+bool downloadsPending(const std::string& folder) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\Temp\\*.tmp").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+bool refresh(HWND window, DWORD timeoutMs) {
+  std::string folder = programFolderOf(window);
+  DWORD_PTR ignored = 0;
+  if (folder.empty() ||
+      !SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
+    return false;
+  }
+  if (!waitUntil([&] { return !downloadsPending(folder); }, timeoutMs)) return false;
+  // The page is handed over by a posted message right after its file goes.
+  Sleep(50);
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored) != 0;
+}
+
+namespace {
+
+NOTIFYICONDATAA iconOf(HWND window) {
+  NOTIFYICONDATAA icon{};
+  icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+  icon.hWnd = window;
+  icon.uID = static_cast<UINT>(kTrayIconId);
+  return icon;
+}
+
+}  // namespace
+
+bool trayIconPresent(HWND window) {
+  // A change of nothing succeeds exactly when the icon is there.
+  NOTIFYICONDATAA icon = iconOf(window);
+  return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+}
+
+void dropTrayIcon(HWND window) {
+  NOTIFYICONDATAA icon = iconOf(window);
+  Shell_NotifyIconA(NIM_DELETE, &icon);
+}
+
+void announceTaskbar(HWND window) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_NORMAL, 5000,
+                      &ignored);
+}
+
 void trayEvent(HWND window, UINT event) { PostMessageA(window, kTrayMessage, kTrayIconId, event); }
 
 void menuCommand(HWND window, UINT id) { PostMessageA(window, WM_COMMAND, id, 0); }
@@ -523,6 +598,65 @@ Reading expectedReading(const Report& report, bool metric) {
     return shownText(metric ? toCelsius(fahrenheit) : fahrenheit);
   };
   return Reading{shown(report.temperature), shown(report.feelsLike), metric ? 'C' : 'F'};
+}
+
+namespace {
+
+DWORD WINAPI serveListener(void* parameter) {
+  auto* listener = static_cast<Listener*>(parameter);
+  auto server = static_cast<SOCKET>(listener->socket);
+  for (;;) {
+    SOCKET client = accept(server, nullptr, nullptr);
+    if (client == INVALID_SOCKET) return 0;  // closed by stopListener
+    std::string request;
+    char buffer[2048];
+    int got = 0;
+    while (request.find("\r\n\r\n") == std::string::npos &&
+           (got = recv(client, buffer, sizeof buffer, 0)) > 0) {
+      request.append(buffer, got);
+    }
+    InterlockedIncrement(&listener->requests);
+    if (listener->page.empty()) continue;  // held open, never answered
+    std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                         std::to_string(listener->page.size()) + "\r\nConnection: close\r\n\r\n" +
+                         listener->page;
+    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    closesocket(client);
+  }
+}
+
+}  // namespace
+
+bool startListener(Listener& listener, const std::string& page) {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+  SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (server == INVALID_SOCKET) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  int size = sizeof address;
+  if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(server, 16) != 0 ||
+      getsockname(server, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    closesocket(server);
+    return false;
+  }
+  listener.socket = server;
+  listener.port = ntohs(address.sin_port);
+  listener.page = page;
+  listener.requests = 0;
+  listener.thread = CreateThread(nullptr, 0, serveListener, &listener, 0, nullptr);
+  return listener.thread != nullptr;
+}
+
+void stopListener(Listener& listener) {
+  if (listener.thread == nullptr) return;
+  closesocket(static_cast<SOCKET>(listener.socket));
+  WaitForSingleObject(listener.thread, 5000);
+  CloseHandle(listener.thread);
+  listener.thread = nullptr;
 }
 
 }  // namespace driver

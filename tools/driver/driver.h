@@ -22,6 +22,7 @@ inline constexpr WPARAM kRefreshTimer = 2;
 
 inline constexpr const char* kSearchCaption = "Search for Location";
 inline constexpr const char* kNotFoundCaption = "Not found!";
+inline constexpr const char* kUnreachableCaption = "No connection!";
 
 // A Windows path from a Unix one (Wine maps / to drive Z:); Windows paths
 // pass unchanged.
@@ -53,6 +54,28 @@ HWND waitForMainWindow(DWORD processId, DWORD timeoutMs);
 std::optional<DWORD> waitForExit(Program& program, DWORD timeoutMs);
 void closeHandles(Program& program);
 
+// The folder of the program that owns `window`, as its process was started.
+std::string programFolderOf(HWND window);
+// Main windows of the program open now, of any process.
+int mainWindowCount();
+
+// True while the program in `folder` has a download that it has not loaded
+// yet: it keeps each in a file of its own in its Temp folder until then.
+bool downloadsPending(const std::string& folder);
+
+// A refresh period gone by: the refresh timer's tick, sent; then waits until
+// the download it started has ended (the program keeps each download in a
+// file of its own in its Temp folder until it has loaded it) and the page
+// has been handed over. False when it did not end in time.
+bool refresh(HWND window, DWORD timeoutMs);
+
+// The tray icon of `window` as the taskbar holds it now.
+bool trayIconPresent(HWND window);
+// Takes the icon out of the taskbar, as an Explorer that ends does.
+void dropTrayIcon(HWND window);
+// What a new taskbar broadcasts when it is up.
+void announceTaskbar(HWND window);
+
 // A top-level window of `processId` (0: any) with this class and caption.
 HWND waitForWindow(DWORD processId, const char* className, const char* caption, DWORD timeoutMs);
 
@@ -67,6 +90,7 @@ void clickButton(HWND dialog, int id);
 
 // Types `query` into the Search dialog and clicks Search; true once the
 // results list holds entries (then OK is enabled) or the not-found box is up.
+// The not-found and no-connection boxes are then up to the caller.
 bool search(HWND dialog, const std::string& query, DWORD timeoutMs);
 std::vector<std::string> results(HWND dialog);
 // Selects the entry that reads `name` in the drop-down list.
@@ -130,6 +154,24 @@ Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>
                        DWORD timeoutMs);
 
 // --- The weather service ------------------------------------------------
+
+// A stand-in for the service on a free loopback port, for what the sample
+// service cannot do: it counts the requests that reach it, and answers each
+// with `page` or, when `page` is empty, never answers (it reads the request
+// and holds the connection).
+struct Listener {
+  uintptr_t socket = ~uintptr_t{0};
+  int port = 0;
+  std::string page;
+  volatile LONG requests = 0;
+  HANDLE thread = nullptr;
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port) + path;
+  }
+};
+// Starts listening; false when no port could be had.
+bool startListener(Listener& listener, const std::string& page);
+void stopListener(Listener& listener);
 
 struct Report {
   int temperature = 0;  // °F

@@ -6,6 +6,10 @@
 //   skyvane-driver tray left|right|balloon
 //   skyvane-driver menu search|celsius|fahrenheit|exit|recent N
 //   skyvane-driver search QUERY           in the open Search dialog; prints the results
+//   skyvane-driver search-unreachable QUERY
+//                                         the search warns that the service cannot be
+//                                         reached; then the criteria are enabled again
+//                                         and the dialog is cancelled
 //   skyvane-driver drop-down              opens the results list
 //   skyvane-driver choose NAME            selects a result and clicks OK
 //   skyvane-driver refresh                a refresh period passes; returns when it is done
@@ -92,6 +96,28 @@ int search(const std::string& query) {
   return 0;
 }
 
+int searchUnreachable(const std::string& query) {
+  HWND dialog = searchDialog();
+  if (!dialog) return fail("no Search dialog");
+  SendMessageA(GetDlgItem(dialog, IDC_QUERY), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(query.c_str()));
+  driver::clickButton(dialog, IDC_SEARCH);
+  HWND box = driver::waitForWindow(0, "#32770", driver::kUnreachableCaption, kWaitMs);
+  if (!box) return fail("no warning that the service cannot be reached");
+  char text[256] = "";
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message box's text control
+  std::printf("%s\n", text);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  bool enabled = false;
+  for (DWORD start = GetTickCount(); !enabled && GetTickCount() - start < kWaitMs; Sleep(50)) {
+    enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_QUERY)) &&
+              IsWindowEnabled(GetDlgItem(dialog, IDC_EXTENDED)) &&
+              IsWindowEnabled(GetDlgItem(dialog, IDC_SEARCH));
+  }
+  driver::clickButton(dialog, IDC_CANCEL);
+  return enabled ? 0 : fail("the query, extended and Search stayed disabled");
+}
+
 int choose(const std::string& name) {
   HWND dialog = searchDialog();
   if (!dialog) return fail("no Search dialog");
@@ -128,6 +154,7 @@ int main(int argc, char** argv) {
   std::string argument = argc > 2 ? argv[2] : "";
   if (command == "balloon") return balloon();
   if (command == "search") return search(argument);
+  if (command == "search-unreachable") return searchUnreachable(argument);
   if (command == "choose") return choose(argument);
   if (command == "box") return messageBox(argument);
   if (command == "drop-down") {
@@ -153,13 +180,7 @@ int main(int argc, char** argv) {
   }
   if (command == "read") return read(window, argument);
   if (command == "refresh") {
-    // The refresh timer's tick, sent rather than posted so that the refresh
-    // has ended when the call returns.
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(window, WM_TIMER, driver::kRefreshTimer, 0, SMTO_NORMAL, kWaitMs,
-                               &ignored)
-               ? 0
-               : fail("the refresh did not end");
+    return driver::refresh(window, kWaitMs) ? 0 : fail("the refresh did not end");
   }
   return fail("unknown command '" + command + "'; see the head of driver_main.cpp");
 }

@@ -108,12 +108,20 @@ void stopProgram(Program& program) {
 }
 
 double refreshOnce(HWND window, DWORD timeoutMs) {
+  std::string folder = driver::programFolderOf(window);
   DWORD_PTR ignored = 0;
   double start = nowMs();
-  if (!SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
+  if (folder.empty() ||
+      !SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored) ||
+      !waitUntil([&] { return !driver::downloadsPending(folder); }, timeoutMs)) {
     return -1;
   }
-  return nowMs() - start;
+  double took = nowMs() - start;
+  // The page is handed over by a message posted as its file goes; let it be
+  // handled before the next step.
+  Sleep(5);
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored);
+  return took;
 }
 
 const char* searchOnce(const Program& program, const std::string& query, bool commit,

@@ -26,8 +26,9 @@ Program startProgram(const std::string& exe, const std::string& folder, const ch
 // when it does not.
 void stopProgram(Program& program);
 
-// A refresh period gone by: sent, so it returns once the refresh is done.
-// The milliseconds it took, or a negative value when it did not return.
+// A refresh period gone by: the tick sent, then a wait for its download to
+// end and its page to be handed over. The milliseconds until the download
+// ended, or a negative value when it did not end in time.
 double refreshOnce(HWND window, DWORD timeoutMs);
 
 // Opens the Search dialog, searches `query`, waits for the list or the
