@@ -34,22 +34,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts a program that prints "listening on http://127.0.0.1:PORT" and sets
-# $port to that port. Not in a subshell: the pid must reach the clean-up.
-start() {
-  local log=$1
-  shift
-  "$@" >"$log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    port=$(sed -nE 's|.*listening on http://127\.0\.0\.1:([0-9]+).*|\1|p' "$log")
-    if [[ -n "$port" ]]; then return 0; fi
-    sleep 0.05
-  done
-  echo "nginx-front: a program did not start:" >&2
-  cat "$log" >&2
-  return 1
-}
+source "$root/scripts/listening.sh"
 
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'

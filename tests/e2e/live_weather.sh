@@ -23,21 +23,7 @@ finish() {
 }
 trap finish EXIT
 
-# Starts a program that prints "listening on http://127.0.0.1:PORT" and sets
-# $port to that port. Not in a subshell: the pid must reach the clean-up.
-start() {
-  local log=$1
-  shift
-  "$@" >"$log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    port=$(sed -nE 's|.*listening on http://127\.0\.0\.1:([0-9]+).*|\1|p' "$log")
-    if [[ -n "$port" ]]; then return 0; fi
-    sleep 0.05
-  done
-  cat "$log" >&2
-  return 1
-}
+source "$root/scripts/listening.sh"
 
 rm -rf "$folder"
 mkdir -p "$folder/Temp" "$folder/Setup"
