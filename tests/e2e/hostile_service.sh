@@ -13,18 +13,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
-drive() { "$root/cmake/wine-run.sh" "$driver" "$@"; }
-fail() {
-  echo "FAILED: $*"
-  exit 1
-}
-
-lay_out() {
-  rm -rf "$folder"
-  mkdir -p "$folder/Temp" "$folder/Setup"
-  cp "$exe" "$folder/Skyvane.exe"
-  cp -r "$root/Skins" "$folder/"
-}
+source "$root/tests/e2e/installed.sh"
 
 program=
 start_program() {

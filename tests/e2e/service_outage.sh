@@ -10,16 +10,9 @@ if [[ -z "${DISPLAY:-}" ]]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
-wine_run() { "$root/cmake/wine-run.sh" "$@"; }
-drive() { wine_run "$driver" "$@"; }
-service() { bash "$root/scripts/service.sh" "$@"; }
+source "$root/tests/e2e/installed.sh"
 
-rm -rf "$folder"
-mkdir -p "$folder/Temp" "$folder/Setup"
-cp "$exe" "$folder/Skyvane.exe"
-cp -r "$root/Skins" "$folder/"
-printf '[General]\r\nURL0=http://127.0.0.1:8642/report/austin-tx\r\nCity0=Austin, TX\r\nURL1=\r\nCity1=\r\nURL2=\r\nCity2=\r\nMetric=false\r\n' \
-  >"$folder/Setup/Setup.ini"
+lay_out "$austin_settings"
 
 # A first Wine call with its output elsewhere: a desktop process that it may
 # start lives on and would hold the test's output open.
