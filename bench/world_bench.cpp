@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "service/gazetteer.h"
-#include "service/places.h"
-#include "service/text_fold.h"
+#include "service/places/gazetteer.h"
+#include "service/places/sample_places.h"
+#include "service/places/text_fold.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "check.h"
-#include "service/forecast.h"
+#include "service/weather/open_meteo_answer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

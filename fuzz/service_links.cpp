@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "check.h"
-#include "service/gazetteer.h"
-#include "service/pages.h"
+#include "service/places/gazetteer.h"
+#include "service/pages/pages.h"
 #include "weather/weather_page.h"
 
 namespace {

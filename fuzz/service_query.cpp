@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "check.h"
-#include "service/pages.h"
-#include "service/places.h"
+#include "service/pages/pages.h"
+#include "service/places/sample_places.h"
 
 namespace {
 

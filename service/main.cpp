@@ -9,15 +9,15 @@
 #include <iostream>
 #include <string>
 
-#include "service/budget.h"
-#include "service/http_server.h"
-#include "service/live_weather.h"
-#include "service/gazetteer.h"
-#include "service/pages.h"
-#include "service/places.h"
-#include "service/serve.h"
-#include "service/weather_cache.h"
-#include "service/weather_model.h"
+#include "service/weather/call_budget.h"
+#include "service/http/hardened_server.h"
+#include "service/weather/open_meteo_client.h"
+#include "service/places/gazetteer.h"
+#include "service/pages/pages.h"
+#include "service/places/sample_places.h"
+#include "service/http/handlers.h"
+#include "service/weather/weather_cache.h"
+#include "service/weather/weather_model.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
-#include "service/http_server.h"
-#include "service/serve.h"
+#include "service/http/hardened_server.h"
+#include "service/http/handlers.h"
 #include "weather/weather_page.h"
 
 namespace {

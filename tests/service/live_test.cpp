@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "fake_open_meteo.h"
-#include "service/gazetteer.h"
-#include "service/world_link.h"
-#include "service/http_server.h"
-#include "service/live_weather.h"
-#include "service/serve.h"
+#include "service/places/gazetteer.h"
+#include "service/places/report_link.h"
+#include "service/http/hardened_server.h"
+#include "service/weather/open_meteo_client.h"
+#include "service/http/handlers.h"
 #include "weather/weather_page.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "service/pages.h"
+#include "service/pages/pages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "service/places.h"
+#include "service/places/sample_places.h"
 
 #include <gtest/gtest.h>
 

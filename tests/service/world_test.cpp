@@ -7,10 +7,10 @@
 
 #include "search/search_query.h"
 #include "search/search_results.h"
-#include "service/gazetteer.h"
-#include "service/pages.h"
-#include "service/serve.h"
-#include "service/world_link.h"
+#include "service/places/gazetteer.h"
+#include "service/pages/pages.h"
+#include "service/http/handlers.h"
+#include "service/places/report_link.h"
 #include "weather/weather_page.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "service/text_fold.h"
-#include "service/world_link.h"
+#include "service/places/text_fold.h"
+#include "service/places/report_link.h"
 
 namespace {
 

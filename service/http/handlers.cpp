@@ -1,4 +1,4 @@
-#include "service/serve.h"
+#include "service/http/handlers.h"
 
 #include <httplib.h>
 

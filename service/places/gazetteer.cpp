@@ -1,4 +1,4 @@
-#include "service/gazetteer.h"
+#include "service/places/gazetteer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,9 +8,9 @@
 #include <functional>
 #include <sstream>
 
-#include "service/places.h"
-#include "service/text_fold.h"
-#include "service/world_link.h"
+#include "service/places/sample_places.h"
+#include "service/places/text_fold.h"
+#include "service/places/report_link.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "service/weather_cache.h"
+#include "service/weather/weather_cache.h"
 
 #include <cmath>
 #include <cstdio>

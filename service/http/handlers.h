@@ -6,8 +6,8 @@
 #include <ostream>
 #include <vector>
 
-#include "service/pages.h"
-#include "service/weather_cache.h"
+#include "service/pages/pages.h"
+#include "service/weather/weather_cache.h"
 
 namespace httplib {
 class Server;

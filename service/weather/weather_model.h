@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "service/places.h"
+#include "service/places/sample_places.h"
 
 struct Weather {
   double exactF = 0;     // the model's temperature before rounding

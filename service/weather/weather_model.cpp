@@ -1,4 +1,4 @@
-#include "service/weather_model.h"
+#include "service/weather/weather_model.h"
 
 #include <cmath>
 #include <cstdio>

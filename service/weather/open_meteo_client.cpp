@@ -1,4 +1,4 @@
-#include "service/live_weather.h"
+#include "service/weather/open_meteo_client.h"
 
 #include <httplib.h>
 

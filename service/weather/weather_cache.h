@@ -11,8 +11,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "service/budget.h"
-#include "service/live_weather.h"
+#include "service/weather/call_budget.h"
+#include "service/weather/open_meteo_client.h"
 
 struct CacheTimes {
   Millis fresh = 10 * 60'000;     // the source itself updates every 15 minutes

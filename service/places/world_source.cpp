@@ -1,10 +1,10 @@
-#include "service/world_pages.h"
+#include "service/places/world_source.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "service/pages.h"
-#include "service/world_link.h"
+#include "service/pages/pages.h"
+#include "service/places/report_link.h"
 
 // A results page lists at most 50 towns, the most populous first. When some
 // are main towns (5,000 people or more), "Top locations &mdash;" holds the

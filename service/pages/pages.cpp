@@ -1,11 +1,11 @@
-#include "service/pages.h"
+#include "service/pages/pages.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include "service/world_pages.h"
+#include "service/places/world_source.h"
 
 // What the program reads, by byte matching, from these pages:
 //

@@ -13,7 +13,7 @@ namespace httplib {
 class Client;
 }
 
-#include "service/forecast.h"
+#include "service/weather/open_meteo_answer.h"
 
 struct UpstreamConfig {
   std::string baseUrl = "https://api.open-meteo.com";  // scheme, host, port, optional path

@@ -1,4 +1,4 @@
-#include "service/forecast.h"
+#include "service/weather/open_meteo_answer.h"
 
 #include <cctype>
 #include <cmath>

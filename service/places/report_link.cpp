@@ -1,4 +1,4 @@
-#include "service/world_link.h"
+#include "service/places/report_link.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "service/text_fold.h"
+#include "service/places/text_fold.h"
 
 #include <unicode/locid.h>
 #include <unicode/translit.h>

@@ -1,4 +1,4 @@
-#include "service/budget.h"
+#include "service/weather/call_budget.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "service/gazetteer.h"
-#include "service/places.h"
+#include "service/places/gazetteer.h"
+#include "service/places/sample_places.h"
 
 struct WorldAnswer {
   std::optional<Place> report;  // answer with this place's report page

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "service/places.h"
-#include "service/weather_model.h"
+#include "service/places/sample_places.h"
+#include "service/weather/weather_model.h"
 
 // Misbehaviour on demand, for tests of how the program copes. Each can come
 // from a path prefix (see takeFaults) or from a server option.
