@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "service/places/gazetteer.h"
-#include "service/places/sample_places.h"
+#include "service/places/query_text.h"
 #include "service/places/text_fold.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "check.h"
-#include "service/pages/pages.h"
+#include "service/pages/routing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string_view path(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,9 @@
 
 #include "check.h"
 #include "service/places/gazetteer.h"
-#include "service/pages/pages.h"
+#include "service/pages/routing.h"
+#include "service/places/sample_places.h"
+#include "service/places/world_source.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -20,10 +22,18 @@ const std::vector<Place>& places() {
   return data.places;
 }
 
-const Gazetteer& world() {
-  static Gazetteer towns = loadGazetteer(SKYVANE_WORLD_EXTRACT);
-  check(towns.error.empty(), "the towns load");
-  return towns;
+const PlaceSource& sample() {
+  static PlaceSource source = sampleSource(places());
+  return source;
+}
+
+const PlaceSource& world() {
+  static PlaceSource source = [] {
+    Gazetteer towns = loadGazetteer(SKYVANE_WORLD_EXTRACT);
+    check(towns.error.empty(), "the towns load");
+    return worldSource(std::move(towns));
+  }();
+  return source;
 }
 
 }  // namespace
@@ -33,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Routing routing;
   routing.faultPrefixes = data[0] & 1;
   routing.live = data[0] & 2;
-  if (data[0] & 4) routing.world = &world();
+  bool towns = data[0] & 4;
   std::string_view target(reinterpret_cast<const char*>(data) + 1, size - 1);
-  Answer answer = answerRequest(places(), target, 1768485600, routing);
+  Answer answer = answerRequest(towns ? world() : sample(), target, 1768485600, routing);
 
   check(answer.status >= 200 && answer.status <= 599, "status in range");
   check(answer.delayMs >= 0 && answer.delayMs <= kMaxDelayMs, "delay within a minute");
@@ -50,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Conditions read{};
   scanWeatherPage(answer.body, read);
   std::string_view name = textOf(read.locationName);
-  if (!name.empty() && !routing.world) {
+  if (!name.empty() && !towns) {
     bool known = false;
     for (const Place& place : places()) known = known || place.name == name;
     check(known, "a report page names a known place");

@@ -7,6 +7,7 @@
 
 #include "check.h"
 #include "service/pages/pages.h"
+#include "service/places/query_text.h"
 #include "service/places/sample_places.h"
 
 namespace {
@@ -29,6 +30,11 @@ const std::vector<Place>& places() {
   return data.places;
 }
 
+const PlaceSource& sample() {
+  static PlaceSource source = sampleSource(places());
+  return source;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -45,8 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   QueryMatch match = matchQuery(places(), decoded);
   if (key.empty()) check(!match.exact && match.matches.empty(), "an empty query matches nothing");
-  std::string page =
-      match.matches.empty() ? notFoundPage(decoded) : resultsPage(decoded, match.matches);
+  Found found = sample().search(decoded);
+  std::string page = match.matches.empty() ? notFoundPage(decoded, Attribution::Sample)
+                                           : resultsPage(decoded, found.list, Attribution::Sample);
   check(page.ends_with("</html>\n"), "a whole page");
   return 0;
 }

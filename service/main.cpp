@@ -1,61 +1,21 @@
-// skyvane-service: the weather service. The pages come from the service
-// library, the weather from the sample model or a live upstream; this file
-// reads the options and runs the server.
-
-#include <httplib.h>
+// skyvane-service: the weather service. Reads its options, builds a place
+// source and the weather behind it, and runs the server.
 
 #include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <string>
 
-#include "service/weather/call_budget.h"
-#include "service/http/hardened_server.h"
-#include "service/weather/open_meteo_client.h"
-#include "service/places/gazetteer.h"
-#include "service/pages/pages.h"
-#include "service/places/sample_places.h"
 #include "service/http/handlers.h"
+#include "service/http/hardened_server.h"
+#include "service/options.h"
+#include "service/places/sample_places.h"
+#include "service/places/world_source.h"
+#include "service/weather/call_budget.h"
+#include "service/weather/open_meteo_client.h"
 #include "service/weather/weather_cache.h"
-#include "service/weather/weather_model.h"
 
 namespace {
-
-const char* kUsage =
-    "usage: skyvane-service [--listen HOST:PORT] [--places sample|world] [--data FILE]\n"
-    "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
-    "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
-    "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
-    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
-    "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
-    "  --places          sample: the sample places (default); world: the world's towns and US\n"
-    "                    ZIP codes\n"
-    "  --data            places file (default: data/places.tsv, or data/world.tsv with --places\n"
-    "                    world, beside the program, else the sample one in the sources)\n"
-    "  --now             a fixed clock for the sample weather instead of the system's\n"
-    "  --weather         sample (default, offline) or open-meteo (live current conditions)\n"
-    "  --open-meteo-url  the forecast server (default https://api.open-meteo.com)\n"
-    "  --open-meteo-key  an API key, sent as apikey\n"
-    "  --budget-*        upstream calls allowed per minute, hour, day (default 599, 4999, 9999)\n"
-    "  --threads         worker threads (default 64)\n"
-    "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
-    "  --delay-ms        wait this long before every answer (at most 60000)\n"
-    "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
-    "/slow/2000/cut\n";
-
-struct Options {
-  std::string host = "127.0.0.1";
-  int port = 8642;
-  std::string dataFile;
-  bool world = false;
-  std::optional<UnixTime> now;
-  Faults faults;
-  bool faultPrefixes = false;
-  bool live = false;
-  UpstreamConfig upstream;
-  BudgetLimits budget;
-  int threads = 64;
-};
 
 std::string defaultDataFile(bool world) {
   std::error_code error;
@@ -65,65 +25,23 @@ std::string defaultDataFile(bool world) {
   return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
 
-bool parseNumber(const std::string& text, long max, int& number) {
-  char* end = nullptr;
-  long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || value < 0 || value > max) return false;
-  number = int(value);
-  return true;
-}
-
-std::optional<Options> parseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; i += 2) {
-    std::string name = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
-    bool ok = i + 1 < argc;
-    if (name == "--faults") {
-      options.faultPrefixes = true;
-      --i;  // takes no value
-      continue;
-    }
-    if (!ok) {
-    } else if (name == "--listen") {
-      auto colon = value.rfind(':');
-      options.host = value.substr(0, colon);
-      ok = colon != std::string::npos && parseNumber(value.substr(colon + 1), 65535, options.port);
-    } else if (name == "--places") {
-      options.world = value == "world";
-      ok = options.world || value == "sample";
-    } else if (name == "--data") {
-      options.dataFile = value;
-    } else if (name == "--now") {
-      ok = (options.now = parseUtc(value)).has_value();
-    } else if (name == "--delay-ms") {
-      ok = parseNumber(value, kMaxDelayMs, options.faults.delayMs);
-    } else if (name == "--fault") {
-      ok = takeFaults(value, options.faults) == "/";
-    } else if (name == "--weather") {
-      ok = value == "sample" || value == "open-meteo";
-      options.live = value == "open-meteo";
-    } else if (name == "--open-meteo-url") {
-      options.upstream.baseUrl = value;
-      ok = splitBaseUrl(value).has_value();
-    } else if (name == "--open-meteo-key") {
-      options.upstream.apiKey = value;
-    } else if (name == "--budget-minute") {
-      ok = parseNumber(value, 1000000, options.budget.perMinute);
-    } else if (name == "--budget-hour") {
-      ok = parseNumber(value, 1000000, options.budget.perHour);
-    } else if (name == "--budget-day") {
-      ok = parseNumber(value, 1000000, options.budget.perDay);
-    } else if (name == "--threads") {
-      ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
-    } else {
-      ok = false;
-    }
-    if (!ok) {
-      std::cerr << "skyvane-service: bad option " << name << " " << value << "\n";
-      return std::nullopt;
-    }
+// The places of the data file; nullopt, after a line on standard error, when
+// it cannot be read whole.
+std::optional<PlaceSource> loadSource(bool world, const std::string& file) {
+  std::string error;
+  PlaceSource source;
+  if (world) {
+    Gazetteer gazetteer = loadGazetteer(file);
+    error = gazetteer.error;
+    source = worldSource(std::move(gazetteer));
+  } else {
+    PlaceData data = loadPlaces(file);
+    error = data.error;
+    source = sampleSource(std::move(data.places));
   }
-  return options;
+  if (error.empty()) return source;
+  std::cerr << "skyvane-service: " << error << "\n";
+  return std::nullopt;
 }
 
 UnixTime systemNow() {
@@ -148,27 +66,9 @@ int main(int argc, char** argv) {
   }
   std::string dataFile =
       options->dataFile.empty() ? defaultDataFile(options->world) : options->dataFile;
-  PlaceData data;
-  Gazetteer world;
-  if (options->world) {
-    world = loadGazetteer(dataFile);
-    data.error = world.error;
-  } else {
-    data = loadPlaces(dataFile);
-  }
-  if (!data.error.empty()) {
-    std::cerr << "skyvane-service: " << data.error << "\n";
-    return 1;
-  }
-  std::size_t count = options->world ? world.places.size() : data.places.size();
-
-  ServerLimits limits;
-  limits.workers = options->threads;
-  HardenedServer server(limits);
-  std::optional<UnixTime> fixedNow = options->now;
-  ServiceSetup setup{&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
-                     options->faults, &std::cout, options->world ? &world : nullptr};
-  setup.faultPrefixes = options->faultPrefixes;
+  auto source = loadSource(options->world, dataFile);
+  if (!source) return 1;
+  std::size_t count = source->count;
 
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
   OpenMeteoClient client(options->upstream);
@@ -176,10 +76,21 @@ int main(int argc, char** argv) {
   WeatherCache cache(
       [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
       budget, systemMillis);
+
+  ServiceSetup setup;
+  setup.source = std::move(*source);
+  std::optional<UnixTime> fixedNow = options->now;
+  setup.clock = [fixedNow] { return fixedNow ? *fixedNow : systemNow(); };
+  setup.faults = options->faults;
+  setup.faultPrefixes = options->faultPrefixes;
+  setup.log = &std::cout;
   if (options->live) {
     setup.live = &cache;
     setup.budget = &budget;
   }
+  ServerLimits limits;
+  limits.workers = options->threads;
+  HardenedServer server(limits);
   installService(server, std::move(setup));
 
   int port = server.bindWithBacklog(options->host, options->port);

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+#include "service/http/health.h"
+
 namespace {
 
 const char* kHtml = "text/html; charset=windows-1252";
@@ -31,17 +33,22 @@ std::string printable(std::string_view text) {
   return line;
 }
 
-void logRequest(std::ostream* log, const httplib::Request& request, int status, std::size_t bytes) {
-  if (!log) return;
+// One line: time, client, method, link, status and the body's bytes (for a cut
+// answer, the length it promised).
+void logRequest(std::ostream& log, const httplib::Request& request,
+                const httplib::Response& response) {
   static std::mutex lock;
   std::time_t now = std::time(nullptr);
   std::tm parts{};
   gmtime_r(&now, &parts);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  std::size_t bytes = response.body.size();
+  if (bytes == 0)
+    bytes = std::strtoull(response.get_header_value("Content-Length").c_str(), nullptr, 10);
   std::lock_guard<std::mutex> guard(lock);
-  *log << stamp << ' ' << request.remote_addr << ' ' << request.method << ' '
-       << printable(request.target) << ' ' << status << ' ' << bytes << std::endl;
+  log << stamp << ' ' << request.remote_addr << ' ' << printable(request.method) << ' '
+      << printable(request.target) << ' ' << response.status << ' ' << bytes << std::endl;
 }
 
 Answer liveReport(WeatherCache& cache, const Place& place) {
@@ -57,67 +64,26 @@ Answer liveReport(WeatherCache& cache, const Place& place) {
 
 }  // namespace
 
-std::string healthReport(const ServiceSetup& setup, bool json) {
-  std::vector<std::pair<std::string, std::string>> fields;
-  fields.emplace_back("weather", setup.live ? "\"open-meteo\"" : "\"sample\"");
-  if (setup.live) {
-    CacheStats stats = setup.live->stats();
-    if (setup.budget) {
-      auto left = setup.budget->left(setup.live->now());
-      fields.emplace_back("budget_left_minute", std::to_string(left[0]));
-      fields.emplace_back("budget_left_hour", std::to_string(left[1]));
-      fields.emplace_back("budget_left_day", std::to_string(left[2]));
-    }
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.4f",
-                  stats.lookups ? double(stats.fresh) / double(stats.lookups) : 0.0);
-    fields.emplace_back("cache_places", std::to_string(stats.places));
-    fields.emplace_back("cache_lookups", std::to_string(stats.lookups));
-    fields.emplace_back("cache_hit_ratio", ratio);
-    fields.emplace_back("stale_served", std::to_string(stats.stale));
-    fields.emplace_back("unavailable", std::to_string(stats.unavailable));
-    fields.emplace_back("upstream_calls", std::to_string(stats.upstreamCalls));
-    fields.emplace_back("upstream_failures", std::to_string(stats.upstreamFailures));
-    fields.emplace_back("budget_refusals", std::to_string(stats.budgetRefusals));
-  }
-  std::string text = json ? "{" : "";
-  for (const auto& [name, value] : fields) {
-    if (json) {
-      text += (text.size() > 1 ? ", \"" : "\"") + name + "\": " + value;
-    } else {
-      bool quoted = value.front() == '"';
-      text += name + " " + (quoted ? value.substr(1, value.size() - 2) : value) + "\n";
-    }
-  }
-  return json ? text + "}\n" : text;
-}
-
 void installService(httplib::Server& server, ServiceSetup setup) {
   auto shared = std::make_shared<ServiceSetup>(std::move(setup));
   Routing routing;
   routing.defaults = shared->faults;
   routing.faultPrefixes = shared->faultPrefixes;
   routing.live = shared->live != nullptr;
-  routing.world = shared->world;
   if (WeatherCache* cache = shared->live)
     routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
 
-  server.Get("/healthz", [shared](const httplib::Request& request, httplib::Response& response) {
-    bool json = request.get_param_value("format") == "json" ||
-                request.get_header_value("Accept").find("application/json") != std::string::npos;
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(healthReport(*shared, json),
-                         json ? "application/json" : "text/plain; charset=utf-8");
-    logRequest(shared->log, request, response.status, response.body.size());
-  });
+  if (std::ostream* log = shared->log)
+    server.set_logger([log](const httplib::Request& request, const httplib::Response& response) {
+      logRequest(*log, request, response);
+    });
+  installHealth(server, shared->live, shared->budget);
   auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
     const ServiceSetup& s = *shared;
-    Answer answer = answerRequest(*s.places, request.target, s.clock(), routing);
+    Answer answer = answerRequest(s.source, request.target, s.clock(), routing);
     if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
     response.status = answer.status;
     response.set_header("Cache-Control", answer.cacheControl);
-    logRequest(s.log, request, answer.status,
-               answer.cut ? answer.body.size() / 2 : answer.body.size());
     if (!answer.cut) {
       response.set_content(std::move(answer.body), kHtml);
       return;
@@ -136,25 +102,22 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   server.Get(".*", answer);
   // Requests the handler never saw (a malformed request line, an overlong
   // link) still get a small page.
-  httplib::Server::HandlerWithResponse errorPage = [shared, answer](const httplib::Request& request,
-                                                                    httplib::Response& response) {
-    if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    // httplib refuses a link with a second '?' before any handler sees it, but
-    // the program sends a '?' in a query raw (and Wine turns letters it cannot
-    // convert into '?'): such a query gets its page like any other.
-    const std::string& target = request.target;
-    if (response.status == 400 && request.method == "GET" &&
-        std::count(target.begin(), target.end(), '?') > 1) {
-      answer(request, response);
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    response.set_header("Cache-Control", "no-store");
-    std::string code = std::to_string(response.status);
-    response.set_content("<!DOCTYPE html>\n<html><head><title>Error " + code +
-                             "</title></head><body><h1>Error " + code + "</h1></body></html>\n",
-                         kHtml);
-    logRequest(shared->log, request, response.status, response.body.size());
-    return httplib::Server::HandlerResponse::Handled;
-  };
-  server.set_error_handler(errorPage);
+  Attribution attribution = routing.live ? Attribution::Live : Attribution::Sample;
+  httplib::Server::HandlerWithResponse refusal =
+      [answer, attribution](const httplib::Request& request, httplib::Response& response) {
+        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        // httplib refuses a link with a second '?' before any handler sees it, but
+        // the program sends a '?' in a query raw (and Wine turns letters it cannot
+        // convert into '?'): such a query gets its page like any other.
+        const std::string& target = request.target;
+        if (response.status == 400 && request.method == "GET" &&
+            std::count(target.begin(), target.end(), '?') > 1) {
+          answer(request, response);
+          return httplib::Server::HandlerResponse::Handled;
+        }
+        response.set_header("Cache-Control", "no-store");
+        response.set_content(errorPage(response.status, attribution), kHtml);
+        return httplib::Server::HandlerResponse::Handled;
+      };
+  server.set_error_handler(refusal);
 }

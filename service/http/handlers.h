@@ -1,12 +1,14 @@
 #pragma once
-// The httplib glue: carries out the service's answers, with their delays and
-// cut connections, and logs one line per request.
+// Owns the httplib glue: carries out the routing's answers, with their
+// delays and cut connections, answers "/healthz", and logs one line per
+// request through httplib's logger.
 
 #include <functional>
 #include <ostream>
-#include <vector>
 
-#include "service/pages/pages.h"
+#include "service/pages/routing.h"
+#include "service/places/place.h"
+#include "service/weather/call_budget.h"
 #include "service/weather/weather_cache.h"
 
 namespace httplib {
@@ -14,18 +16,13 @@ class Server;
 }
 
 struct ServiceSetup {
-  const std::vector<Place>* places = nullptr;
+  PlaceSource source;
   std::function<UnixTime()> clock;
   Faults faults;
-  std::ostream* log = nullptr;       // one line per request, flushed; none when null
-  const Gazetteer* world = nullptr;  // answer from the world's towns instead of `places`
-  bool faultPrefixes = true;         // whether clients may ask for faults in the link
-  WeatherCache* live = nullptr;      // live weather instead of the sample model
-  CallBudget* budget = nullptr;      // the live weather's budget, for /healthz
+  std::ostream* log = nullptr;   // one line per request, flushed; none when null
+  bool faultPrefixes = false;    // whether clients may ask for faults in the link
+  WeatherCache* live = nullptr;  // live weather instead of the sample model
+  CallBudget* budget = nullptr;  // the live weather's budget, for /healthz
 };
-
-// The answer to "/healthz": the budget left, the cache's size and hit ratio,
-// the upstream's failures; JSON when `json`, else lines of "name value".
-std::string healthReport(const ServiceSetup& setup, bool json);
 
 void installService(httplib::Server& server, ServiceSetup setup);

@@ -1,70 +1,17 @@
 #pragma once
-// The sample service's pages and the routing of a request to one of them.
-// Pure functions of the data, the request target and the clock; the HTTP
-// server only carries out the answer.
+// Owns the HTML of every page the service writes, for both place sources:
+// report, results, not-found, home, error and maintenance pages. The program
+// reads some of these bytes by offset from markers: see pages.cpp.
 
-#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "service/places/sample_places.h"
+#include "service/places/place.h"
 #include "service/weather/weather_model.h"
 
-// Misbehaviour on demand, for tests of how the program copes. Each can come
-// from a path prefix (see takeFaults) or from a server option.
-struct Faults {
-  int delayMs = 0;         // wait this long before answering
-  int status = 0;          // answer with this status instead (0: the page's own)
-  bool empty = false;      // an empty body
-  bool noMarkers = false;  // a whole page that holds none of the markers
-  bool cut = false;        // send half the body, then drop the connection
-};
-
-// The longest wait that faults may add up to, prefixes and options together.
-constexpr int kMaxDelayMs = 60000;
-
-// Takes the fault prefixes "/slow/<ms>", "/status/<code>", "/empty",
-// "/nomarkers" and "/cut" off the front of `path`, in any number and order,
-// adding them to `faults`; returns the rest, which starts with '/'.
-std::string_view takeFaults(std::string_view path, Faults& faults);
-
-// What caches in front may do with an answer.
-namespace cache_control {
-constexpr const char* kReport = "public, max-age=300, stale-if-error=10800";
-constexpr const char* kResults = "public, max-age=86400";
-constexpr const char* kNotFound = "public, max-age=60";
-constexpr const char* kHome = "public, max-age=300";
-constexpr const char* kNone = "no-store";
-}  // namespace cache_control
-
-struct Answer {
-  int status = 200;
-  std::string body;
-  int delayMs = 0;
-  bool cut = false;
-  const char* cacheControl = cache_control::kNone;
-};
-
-// Makes a place's report page answer; the default is the sample model's.
-using ReportMaker = std::function<Answer(const Place& place, UnixTime now)>;
-
-struct Gazetteer;
-
-struct Routing {
-  Faults defaults;
-  bool faultPrefixes = true;         // whether links may carry fault prefixes
-  ReportMaker report;                // empty: the sample model
-  bool live = false;                 // live data: its attribution on every page
-  const Gazetteer* world = nullptr;  // answer from the world's towns instead of the places
-};
-
-// Answers a GET of `target` (path and query as sent, not yet decoded), from
-// the world's towns when `world` is given, else from `places`.
-Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Routing& routing);
-Answer answerRequest(const std::vector<Place>& places, std::string_view target, UnixTime now,
-                     const Faults& defaults = {}, const Gazetteer* world = nullptr);
+// Whose weather a page stands beside: live data's licence asks for its
+// attribution next to where the data is shown.
+enum class Attribution { Sample, Live };
 
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
 // A report page of live weather, with the data's attribution.
@@ -72,11 +19,9 @@ std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF,
                            bool stale);
 // A short page for when no weather can be had (status 503).
 std::string unavailablePage(const Place& place);
-std::string resultsPage(std::string_view query, const std::vector<const Place*>& matches);
-std::string notFoundPage(std::string_view query);
-
-std::string escapeHtml(std::string_view text);
-// A whole page around `body`, and a query escaped for echoing in one: no
-// marker can be read in it.
-std::string pageDocument(std::string_view title, std::string_view body);
-std::string echoQuery(std::string_view query);
+std::string resultsPage(std::string_view query, const ResultList& list, Attribution attribution);
+std::string notFoundPage(std::string_view query, Attribution attribution);
+std::string homePage(const HomeText& home, Attribution attribution);
+std::string errorPage(int status, Attribution attribution);
+// A whole page that holds none of the markers.
+std::string maintenancePage(Attribution attribution);

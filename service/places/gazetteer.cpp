@@ -1,14 +1,11 @@
 #include "service/places/gazetteer.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
-#include "service/places/sample_places.h"
+#include "service/places/query_text.h"
 #include "service/places/text_fold.h"
 #include "service/places/report_link.h"
 
@@ -16,22 +13,6 @@ namespace {
 
 // The longest query text looked at: the program sends at most 255 bytes.
 constexpr std::size_t kMaxQueryBytes = 512;
-
-std::vector<std::string_view> fieldsOf(std::string_view line) {
-  std::vector<std::string_view> fields;
-  for (;;) {
-    std::size_t tab = line.find('\t');
-    fields.push_back(line.substr(0, tab));
-    if (tab == std::string_view::npos) return fields;
-    line.remove_prefix(tab + 1);
-  }
-}
-
-template <typename Number>
-bool parseNumber(std::string_view text, Number& value) {
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
 
 bool parseCoordinates(std::string_view lat, std::string_view lon, double& latitude,
                       double& longitude) {
@@ -55,7 +36,7 @@ const Region* findRegion(const std::vector<Region>& regions, std::string_view co
 // Parses one record into `world`; an error text when the line is bad.
 std::string parseLine(Gazetteer& world, std::string_view line,
                       std::vector<std::string_view>& countryOf) {
-  auto f = fieldsOf(line);
+  auto f = splitFields(line, '\t');
   if ((f[0] == "C" || f[0] == "S") && f.size() == 3) {
     if (!isCode(f[1]) || !isShowableName(f[2]) || world.countries.size() > UINT16_MAX)
       return "bad region";
@@ -151,10 +132,6 @@ std::vector<std::uint32_t> mostPopulous(const Gazetteer& world, std::size_t from
   return places;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 // How the part after a comma fits a place: codes must be whole, names may be
 // begun ("Springfield, Miss").
 enum class Fit { None, Begun, Exact };
@@ -165,7 +142,7 @@ Fit fitOf(const Gazetteer& world, const WorldPlace& place, std::string_view qual
     if (!region) return;
     if (region->codeKey == qualifier || region->nameKey == qualifier)
       fit = Fit::Exact;
-    else if (fit == Fit::None && startsWith(region->nameKey, qualifier))
+    else if (fit == Fit::None && std::string_view(region->nameKey).starts_with(qualifier))
       fit = Fit::Begun;
   };
   if (!place.region.empty()) consider(findRegion(world.states, place.region));
@@ -181,6 +158,14 @@ bool isZipForm(std::string_view key) {
   };
   return (key.size() == 5 && digits(0, 5)) ||
          (key.size() == 10 && digits(0, 5) && key[5] == ' ' && digits(6, 4));
+}
+
+// "Beverly Hills, CA 90210", or "ZIP 59715, MT" with no town near.
+std::string zipName(const ZipCode& zip) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%05u", unsigned(zip.code));
+  if (zip.nearest.empty()) return "ZIP " + std::string(code) + ", " + std::string(zip.state);
+  return std::string(zip.nearest) + ", " + std::string(zip.state) + " " + code;
 }
 
 }  // namespace
@@ -221,15 +206,13 @@ Gazetteer parseGazetteer(std::string text) {
 }
 
 Gazetteer loadGazetteer(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  auto text = readFile(path);
+  if (!text) {
     Gazetteer world;
     world.error = "cannot open " + path;
     return world;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  Gazetteer world = parseGazetteer(std::move(text).str());
+  Gazetteer world = parseGazetteer(std::move(*text));
   if (!world.error.empty()) world.error = path + ": " + world.error;
   return world;
 }
@@ -244,13 +227,6 @@ std::string displayName(const Gazetteer& world, const WorldPlace& place) {
   name += ", ";
   name += place.region.empty() ? world.countries[place.country].name : place.region;
   return name;
-}
-
-std::string zipName(const ZipCode& zip) {
-  char code[8];
-  std::snprintf(code, sizeof code, "%05u", unsigned(zip.code));
-  if (zip.nearest.empty()) return "ZIP " + std::string(code) + ", " + std::string(zip.state);
-  return std::string(zip.nearest) + ", " + std::string(zip.state) + " " + code;
 }
 
 WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
@@ -285,7 +261,7 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
       world.index.begin(), world.index.end(), city,
       [&](const Gazetteer::Entry& e, const std::string& c) { return suffix(e) < c; });
   auto last = std::partition_point(first, world.index.end(), [&](const Gazetteer::Entry& e) {
-    return startsWith(suffix(e), city);
+    return suffix(e).starts_with(city);
   });
   if (!qualifier.empty()) {
     // The whole name sorts first among the names it begins; the most

@@ -1,5 +1,5 @@
 #pragma once
-// The world's towns and the US ZIP codes, loaded from the data file that
+// Owns the world's towns and the US ZIP codes, loaded from the data file that
 // tools/gazetteer builds, and the search over them. Names are plain ASCII
 // already; a query is folded to the same match keys (see text_fold.h).
 //
@@ -69,8 +69,6 @@ std::string_view placeKey(const Gazetteer& world, std::uint32_t place);
 
 // "San Diego, CA" in the United States, "Zurich, Switzerland" elsewhere.
 std::string displayName(const Gazetteer& world, const WorldPlace& place);
-// "Beverly Hills, CA 90210", or "ZIP 59715, MT" with no town near.
-std::string zipName(const ZipCode& zip);
 
 // Towns with fewer people are listed as minor places.
 constexpr std::uint32_t kMainPlacePopulation = 5000;

@@ -1,25 +1,12 @@
 #include "service/places/sample_places.h"
 
-#include <charconv>
-#include <fstream>
-#include <sstream>
+#include <memory>
+
+#include "service/places/query_text.h"
 
 namespace {
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    std::size_t at = text.find(separator);
-    parts.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    text.remove_prefix(at + 1);
-  }
-}
-
-bool parseNumber(std::string_view text, double& value) {
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size();
-}
+constexpr std::string_view kReportPrefix = "/report/";
 
 std::optional<Rank> parseRank(std::string_view text) {
   if (text == "top") return Rank::Top;
@@ -47,7 +34,7 @@ std::string slugOf(std::string_view name) {
 // Columns: name, rank, postal codes ("-" or comma-separated), latitude,
 // longitude, daily swing, then twelve monthly means.
 std::optional<Place> parseLine(std::string_view line, std::string& error) {
-  auto fields = split(line, '\t');
+  auto fields = splitFields(line, '\t');
   if (fields.size() != 18) {
     error = "expected 18 tab-separated fields, found " + std::to_string(fields.size());
     return std::nullopt;
@@ -59,6 +46,7 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
     return std::nullopt;
   }
   place.slug = slugOf(place.name);
+  place.link = std::string(kReportPrefix) + place.slug;
   auto rank = parseRank(fields[1]);
   if (!rank) {
     error = "rank must be top, main or minor";
@@ -66,7 +54,7 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
   }
   place.rank = *rank;
   if (fields[2] != "-") {
-    for (auto code : split(fields[2], ',')) {
+    for (auto code : splitFields(fields[2], ',')) {
       // Stored as its match key, so that any case matches.
       std::string key = matchKey(code);
       if (key.empty() || key.size() != code.size() || key.find(' ') != std::string::npos) {
@@ -76,8 +64,8 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
       place.postalCodes.push_back(key);
     }
   }
-  double* numbers[15] = {&place.latitude, &place.longitude, &place.dailySwingF};
-  for (int month = 0; month < 12; ++month) numbers[3 + month] = &place.monthlyMeanF[month];
+  double* numbers[15] = {&place.latitude, &place.longitude, &place.climate.dailySwingF};
+  for (int month = 0; month < 12; ++month) numbers[3 + month] = &place.climate.monthlyMeanF[month];
   for (int i = 0; i < 15; ++i) {
     if (!parseNumber(fields[3 + i], *numbers[i])) {
       error = "field " + std::to_string(4 + i) + " is not a number";
@@ -85,26 +73,15 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
     }
   }
   if (place.latitude < -90 || place.latitude > 90 || place.longitude < -180 ||
-      place.longitude > 180 || place.dailySwingF < 0) {
+      place.longitude > 180 || place.climate.dailySwingF < 0) {
     error = "coordinates or swing out of range";
     return std::nullopt;
   }
   return place;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 std::string cityKey(const Place& place) {
   return matchKey(std::string_view(place.name).substr(0, place.name.rfind(',')));
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -112,7 +89,7 @@ int hexValue(char c) {
 PlaceData parsePlaces(std::string_view text) {
   PlaceData data;
   int number = 0;
-  for (auto line : split(text, '\n')) {
+  for (auto line : splitFields(text, '\n')) {
     ++number;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == '#') continue;
@@ -130,43 +107,11 @@ PlaceData parsePlaces(std::string_view text) {
 }
 
 PlaceData loadPlaces(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {{}, "cannot open " + path};
-  std::ostringstream text;
-  text << file.rdbuf();
-  PlaceData data = parsePlaces(text.str());
+  auto text = readFile(path);
+  if (!text) return {{}, "cannot open " + path};
+  PlaceData data = parsePlaces(*text);
   if (!data.error.empty()) data.error = path + ": " + data.error;
   return data;
-}
-
-std::string matchKey(std::string_view text) {
-  std::string key;
-  bool gap = false;
-  for (unsigned char c : text) {
-    bool digit = c >= '0' && c <= '9', upper = c >= 'A' && c <= 'Z', lower = c >= 'a' && c <= 'z';
-    if (!digit && !upper && !lower) {
-      gap = !key.empty();
-      continue;
-    }
-    if (gap) key += ' ';
-    gap = false;
-    key += upper ? char(c - 'A' + 'a') : char(c);
-  }
-  return key;
-}
-
-std::string decodeQuery(std::string_view raw) {
-  std::string text;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    char c = raw[i];
-    if (c == '%' && i + 2 < raw.size() && hexValue(raw[i + 1]) >= 0 && hexValue(raw[i + 2]) >= 0) {
-      text += char(hexValue(raw[i + 1]) * 16 + hexValue(raw[i + 2]));
-      i += 2;
-    } else {
-      text += (c == '+' || c == '_') ? ' ' : c;
-    }
-  }
-  return text;
 }
 
 QueryMatch matchQuery(const std::vector<Place>& places, std::string_view query) {
@@ -179,7 +124,7 @@ QueryMatch matchQuery(const std::vector<Place>& places, std::string_view query) 
     bool codeExact = false, codePrefix = false;
     for (const auto& code : place.postalCodes) {
       codeExact = codeExact || code == key;
-      codePrefix = codePrefix || startsWith(code, key);
+      codePrefix = codePrefix || std::string_view(code).starts_with(key);
     }
     if (codeExact || name == key || cityKey(place) == key) exact.push_back(&place);
     if (codePrefix || (" " + name).find(" " + key) != std::string::npos)
@@ -193,4 +138,65 @@ const Place* findBySlug(const std::vector<Place>& places, std::string_view slug)
   for (const Place& place : places)
     if (place.slug == slug) return &place;
   return nullptr;
+}
+
+namespace {
+
+Listed listed(const Place& place, LinkKind kind) { return {place.name, place.link, kind}; }
+
+LinkKind kindOf(const Place& place) {
+  return place.rank == Rank::Minor ? LinkKind::Second : LinkKind::First;
+}
+
+// Top places get a section of their own only when some of the matches are
+// not top places.
+ResultList listMatches(const std::vector<const Place*>& matches) {
+  ResultList list;
+  list.topNote = "most searched";
+  list.matchingNote = "by name";
+  bool anyTop = false, allTop = true;
+  for (const Place* place : matches) {
+    anyTop = anyTop || place->rank == Rank::Top;
+    allTop = allTop && place->rank == Rank::Top;
+  }
+  bool split = anyTop && !allTop;
+  for (const Place* place : matches) {
+    if (split && place->rank == Rank::Top)
+      list.top.push_back(listed(*place, LinkKind::First));
+    else
+      list.more.push_back(listed(*place, kindOf(*place)));
+  }
+  return list;
+}
+
+}  // namespace
+
+PlaceSource sampleSource(std::vector<Place> places) {
+  auto shared = std::make_shared<const std::vector<Place>>(std::move(places));
+  PlaceSource source;
+  source.count = shared->size();
+  source.search = [shared](std::string_view query) {
+    Found found;
+    QueryMatch match = matchQuery(*shared, query);
+    if (match.exact)
+      found.hit = *match.exact;
+    else
+      found.list = listMatches(match.matches);
+    return found;
+  };
+  source.resolve = [shared](std::string_view path) -> std::optional<Place> {
+    if (!path.starts_with(kReportPrefix)) return std::nullopt;
+    const Place* place = findBySlug(*shared, path.substr(kReportPrefix.size()));
+    if (!place) return std::nullopt;
+    return *place;
+  };
+  source.home = [shared](bool live) {
+    HomeText home;
+    home.title = live ? "Skyvane weather service" : "Sample weather service";
+    home.intro = "<p>" + std::to_string(shared->size()) +
+                 " places. Search by city, &ldquo;City, ST&rdquo; or US ZIP code.</p>\n";
+    for (const Place& place : *shared) home.entries.push_back(listed(place, LinkKind::First));
+    return home;
+  };
+  return source;
 }

@@ -1,9 +1,8 @@
 #include "service/places/world_source.h"
 
-#include <algorithm>
 #include <cmath>
+#include <memory>
 
-#include "service/pages/pages.h"
 #include "service/places/report_link.h"
 
 // A results page lists at most 50 towns, the most populous first. When some
@@ -18,28 +17,38 @@
 namespace {
 
 constexpr std::size_t kTopCount = 10;
-constexpr double kPi = 3.14159265358979323846;
 
-const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
-const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
-
-void addLink(std::string& body, const Gazetteer& world, const WorldPlace& place) {
+Listed listed(const Gazetteer& world, const WorldPlace& place) {
   std::string name = displayName(world, place);
-  body += "<li>";
-  body += place.population >= kMainPlacePopulation ? kFirstKind : kSecondKind;
-  body += reportLink(name, place.latitude, place.longitude) + "\">" + name + "</a></li>\n";
+  std::string link = reportLink(name, place.latitude, place.longitude);
+  return {std::move(name), std::move(link),
+          place.population >= kMainPlacePopulation ? LinkKind::First : LinkKind::Second};
 }
 
-std::string homePage(const Gazetteer& world) {
-  std::string body =
-      "<h1>Weather for the world's towns</h1>\n<p>" + std::to_string(world.places.size()) +
-      " towns of 1,000 people or more and " + std::to_string(world.zips.size()) +
+ResultList listPlaces(const Gazetteer& world, const std::vector<const WorldPlace*>& places) {
+  ResultList list;
+  list.topNote = "most populous";
+  list.matchingNote = "by population";
+  for (const WorldPlace* place : places) {
+    bool top = place->population >= kMainPlacePopulation && list.top.size() < kTopCount;
+    (top ? list.top : list.more).push_back(listed(world, *place));
+  }
+  if (list.more.empty()) std::swap(list.top, list.more);
+  return list;
+}
+
+HomeText home(const Gazetteer& world) {
+  HomeText text;
+  text.title = "Weather for the world's towns";
+  text.intro =
+      "<p>" + std::to_string(world.places.size()) + " towns of 1,000 people or more and " +
+      std::to_string(world.zips.size()) +
       " US ZIP codes. Search by city, &ldquo;City, ST&rdquo;, &ldquo;City, Country&rdquo; or "
       "ZIP code.</p>\n"
       "<p class=\"attribution\">Places from <a href=\"https://www.geonames.org/\">GeoNames</a>, "
       "licensed under <a href=\"https://creativecommons.org/licenses/by/4.0/\">CC BY 4.0</a>; "
       "ZIP code areas from the US Census Bureau.</p>\n";
-  return pageDocument("Weather for the world's towns", body);
+  return text;
 }
 
 }  // namespace
@@ -47,61 +56,32 @@ std::string homePage(const Gazetteer& world) {
 Place worldPlace(const Located& located) {
   Place place;
   place.name = located.name;
-  // As the link has them, so that a direct hit and its link agree.
   place.latitude = std::round(located.latitude * 1e4) / 1e4;
   place.longitude = std::round(located.longitude * 1e4) / 1e4;
-  place.slug = reportLink(located.name, located.latitude, located.longitude);
-  // Warm and steady near the equator, colder with a wider year towards the
-  // poles; summer in July in the north and in January in the south.
-  double distance = std::fabs(located.latitude);
-  double meanF = 80 - 0.9 * std::max(0.0, distance - 15);
-  double halfRangeF = std::min(30.0, 0.5 * distance) * (located.latitude < 0 ? -1 : 1);
-  for (int month = 0; month < 12; ++month)
-    place.monthlyMeanF[month] = meanF - halfRangeF * std::cos(2 * kPi * month / 12);
-  place.dailySwingF = 16;
+  place.link = reportLink(located.name, located.latitude, located.longitude);
+  place.slug = place.link;
+  place.climate = latitudeClimate(place.latitude);
   return place;
 }
 
-std::string worldResultsPage(const Gazetteer& world, std::string_view query,
-                             const std::vector<const WorldPlace*>& listed) {
-  std::vector<const WorldPlace*> top, rest;
-  for (const WorldPlace* place : listed)
-    (place->population >= kMainPlacePopulation && top.size() < kTopCount ? top : rest)
-        .push_back(place);
-  std::string body = "<h1>Search results for &ldquo;" + echoQuery(query) + "&rdquo;</h1>\n";
-  body += "<p>" + std::to_string(listed.size()) + (listed.size() == 1 ? " place" : " places") +
-          " found.</p>\n<section class=\"results\">\n";
-  if (!top.empty() && !rest.empty()) {
-    body += "<h2>Top locations &mdash; most populous</h2>\n<ul>\n";
-    for (const WorldPlace* place : top) addLink(body, world, *place);
-    body += "</ul>\n<h2>More locations &mdash; all other matches</h2>\n<ul>\n";
-  } else {
-    body += "<h2>Matching locations &mdash; by population</h2>\n<ul>\n";
-    rest.insert(rest.begin(), top.begin(), top.end());
-  }
-  for (const WorldPlace* place : rest) addLink(body, world, *place);
-  body += "</ul>\n</section>\n";
-  return pageDocument("Search results for " + echoQuery(query), body);
-}
-
-WorldAnswer answerWorld(const Gazetteer& world, std::string_view path,
-                        std::optional<std::string_view> location) {
-  if (path == "/" || path.empty()) {
-    if (!location) return {std::nullopt, 200, homePage(world)};
-    std::string text = decodeQuery(*location);
-    WorldMatch match = searchWorld(world, text);
-    if (match.hit) return {worldPlace(*match.hit), 200, ""};
-    if (match.listed.empty()) return {std::nullopt, 200, notFoundPage(text)};
-    return {std::nullopt, 200, worldResultsPage(world, text, match.listed)};
-  }
-  if (path.starts_with("/report/")) {
+PlaceSource worldSource(Gazetteer gazetteer) {
+  auto world = std::make_shared<const Gazetteer>(std::move(gazetteer));
+  PlaceSource source;
+  source.count = world->places.size();
+  source.search = [world](std::string_view query) {
+    Found found;
+    WorldMatch match = searchWorld(*world, query);
+    if (match.hit)
+      found.hit = worldPlace(*match.hit);
+    else
+      found.list = listPlaces(*world, match.listed);
+    return found;
+  };
+  source.resolve = [](std::string_view path) -> std::optional<Place> {
     auto link = parseReportLink(path);
-    if (link) return {worldPlace({link->name, link->latitude, link->longitude}), 200, ""};
-    return {std::nullopt, 404, notFoundPage(decodeQuery(path.substr(8)))};
-  }
-  // A direct hit's link: "/" + the query with '_' for spaces.
-  std::string text = decodeQuery(path.substr(1));
-  WorldMatch match = searchWorld(world, text);
-  if (match.hit) return {worldPlace(*match.hit), 200, ""};
-  return {std::nullopt, 404, notFoundPage(text)};
+    if (!link) return std::nullopt;
+    return worldPlace({link->name, link->latitude, link->longitude});
+  };
+  source.home = [world](bool) { return home(*world); };
+  return source;
 }

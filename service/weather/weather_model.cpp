@@ -1,5 +1,6 @@
 #include "service/weather/weather_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -33,8 +34,8 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - (a % b < 
 
 // The month means stand for the middle of their months; between them the
 // mean runs in a straight line, wrapping from December to January.
-double seasonalMeanF(const Place& place, UnixTime now) {
-  double localDays = double(now) / 86400.0 + place.longitude / 360.0;
+double seasonalMeanF(const Climate& climate, double longitude, UnixTime now) {
+  double localDays = double(now) / 86400.0 + longitude / 360.0;
   std::int64_t day = std::int64_t(std::floor(localDays));
   std::int64_t year;
   int month, dayOfMonth;
@@ -45,8 +46,8 @@ double seasonalMeanF(const Place& place, UnixTime now) {
   double below = std::floor(months);
   double fraction = months - below;
   int first = int(((std::int64_t(below) % 12) + 12) % 12);
-  return place.monthlyMeanF[first] * (1 - fraction) +
-         place.monthlyMeanF[(first + 1) % 12] * fraction;
+  return climate.monthlyMeanF[first] * (1 - fraction) +
+         climate.monthlyMeanF[(first + 1) % 12] * fraction;
 }
 
 // -1 at 06:00 (dawn), +1 at 15:00, a half cosine on each side.
@@ -95,12 +96,26 @@ int feelsLikeF(int temperatureF, int windMph, int humidityPercent) {
   return temperatureF;
 }
 
-Weather weatherAt(const Place& place, UnixTime now) {
+Climate latitudeClimate(double latitude) {
+  // Warm and steady near the equator, colder with a wider year towards the
+  // poles; summer in July in the north and in January in the south.
+  Climate climate;
+  double distance = std::fabs(latitude);
+  double meanF = 80 - 0.9 * std::max(0.0, distance - 15);
+  double halfRangeF = std::min(30.0, 0.5 * distance) * (latitude < 0 ? -1 : 1);
+  for (int month = 0; month < 12; ++month)
+    climate.monthlyMeanF[month] = meanF - halfRangeF * std::cos(2 * kPi * month / 12);
+  climate.dailySwingF = 16;
+  return climate;
+}
+
+Weather weatherAt(const Climate& climate, double longitude, std::string_view seed, UnixTime now) {
   Weather weather;
-  double hour = solarHour(place.longitude, now);
-  weather.exactF = seasonalMeanF(place, now) + place.dailySwingF / 2 * diurnalShape(hour);
+  double hour = solarHour(longitude, now);
+  weather.exactF =
+      seasonalMeanF(climate, longitude, now) + climate.dailySwingF / 2 * diurnalShape(hour);
   weather.temperatureF = int(std::lround(weather.exactF));
-  std::uint64_t h = hashOf(place.slug, floorDiv(now, 3600));
+  std::uint64_t h = hashOf(seed, floorDiv(now, 3600));
   weather.windMph = int(h % 24);
   // Air dries out in the afternoon warmth, as it does outdoors.
   int humidity = 30 + int((h >> 20) % 61) - int(std::lround(15 * diurnalShape(hour)));

@@ -2,12 +2,17 @@
 // The sample service's weather: a deterministic function of a place and a
 // moment, so that a demonstration looks alive and a test knows what to expect.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "service/places/sample_places.h"
+// What the model knows of a place's weather over a year.
+struct Climate {
+  double dailySwingF = 0;                 // warmest minus coldest hour of a day
+  std::array<double, 12> monthlyMeanF{};  // January first
+};
 
 struct Weather {
   double exactF = 0;     // the model's temperature before rounding
@@ -20,7 +25,11 @@ struct Weather {
 // Seconds since 1970-01-01T00:00:00Z.
 using UnixTime = std::int64_t;
 
-Weather weatherAt(const Place& place, UnixTime now);
+// `seed` picks the place's own wind and humidity from hour to hour.
+Weather weatherAt(const Climate& climate, double longitude, std::string_view seed, UnixTime now);
+
+// A rough climate from the latitude alone, for places with no climate data.
+Climate latitudeClimate(double latitude);
 
 // Wind chill at 50 °F or below with a wind of 3 mph or more, the heat index
 // at 80 °F or above, otherwise the temperature itself.

@@ -12,6 +12,7 @@
 
 #include "service/http/hardened_server.h"
 #include "service/http/handlers.h"
+#include "service/places/sample_places.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -32,7 +33,12 @@ TEST(Http, ServesPagesAndFaultsOnLoopback) {
   const UnixTime now = parseUtc("2026-01-15T14:00:00Z").value();
   std::ostringstream log;
   httplib::Server server;
-  installService(server, {&data.places, [now] { return now; }, {}, &log});
+  ServiceSetup setup;
+  setup.source = sampleSource(data.places);
+  setup.clock = [now] { return now; };
+  setup.log = &log;
+  setup.faultPrefixes = true;
+  installService(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   {
@@ -117,8 +123,9 @@ TEST(Http, BoundsWhatAClientCanHold) {
   limits.keepAliveMs = 400;
   limits.workers = 4;
   HardenedServer server(limits);
-  ServiceSetup setup{&data.places, [] { return UnixTime(1768485600); }, {}, nullptr};
-  setup.faultPrefixes = false;
+  ServiceSetup setup;
+  setup.source = sampleSource(data.places);
+  setup.clock = [] { return UnixTime(1768485600); };
   installService(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);

@@ -17,6 +17,8 @@
 #include "service/http/hardened_server.h"
 #include "service/weather/open_meteo_client.h"
 #include "service/http/handlers.h"
+#include "service/places/sample_places.h"
+#include "service/places/world_source.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -45,8 +47,9 @@ struct LiveService {
         budget(limits),
         cache([this](double lat, double lon) { return client.fetch(lat, lon); }, budget,
               [this] { return clock.load(); }) {
-    ServiceSetup setup{&shipped(), [] { return UnixTime(1768485600); }, {}, nullptr, world};
-    setup.faultPrefixes = false;
+    ServiceSetup setup;
+    setup.source = world ? worldSource(*world) : sampleSource(shipped());
+    setup.clock = [] { return UnixTime(1768485600); };
     setup.live = &cache;
     setup.budget = &budget;
     installService(server, setup);

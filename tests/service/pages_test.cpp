@@ -1,4 +1,4 @@
-#include "service/pages/pages.h"
+#include "service/pages/routing.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 
 #include "search/search_query.h"
 #include "search/search_results.h"
+#include "service/places/sample_places.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -15,10 +16,19 @@ const std::vector<Place>& shipped() {
   return data.places;
 }
 
+const PlaceSource& shippedSource() {
+  static PlaceSource source = sampleSource(shipped());
+  return source;
+}
+
 const UnixTime kNow = parseUtc("2026-01-15T14:00:00Z").value();
 
+// Fault prefixes are off unless asked for; these tests ask.
 Answer get(std::string_view target, const Faults& faults = {}) {
-  return answerRequest(shipped(), target, kNow, faults);
+  Routing routing;
+  routing.defaults = faults;
+  routing.faultPrefixes = true;
+  return answerRequest(shippedSource(), target, kNow, routing);
 }
 
 std::size_t count(std::string_view page, std::string_view marker) {
@@ -94,7 +104,7 @@ TEST(Pages, EveryReportPageReadsBackThroughTheScanner) {
     UnixTime now = parseUtc(when).value();
     for (const Place& p : shipped()) {
       SCOPED_TRACE(p.name);
-      Answer answer = answerRequest(shipped(), "/report/" + p.slug, now);
+      Answer answer = answerRequest(shippedSource(), "/report/" + p.slug, now);
       ASSERT_EQ(answer.status, 200);
       expectWellFormed(answer.body);
       Weather weather = weatherAt(p, now);

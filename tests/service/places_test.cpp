@@ -1,3 +1,4 @@
+#include "service/places/query_text.h"
 #include "service/places/sample_places.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST(Places, ShippedData) {
     EXPECT_EQ(!p.postalCodes.empty(), p.name.size() - comma == 4) << p.name;
     // Summer falls in July in the north and in January in the south.
     if (std::abs(p.latitude) > 23.5) {
-      EXPECT_GT((p.monthlyMeanF[6] - p.monthlyMeanF[0]) * p.latitude, 0) << p.name;
+      EXPECT_GT((p.climate.monthlyMeanF[6] - p.climate.monthlyMeanF[0]) * p.latitude, 0) << p.name;
     }
   }
   EXPECT_GE(us, 30);

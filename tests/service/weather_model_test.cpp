@@ -1,3 +1,4 @@
+#include "service/places/sample_places.h"
 #include "service/weather/weather_model.h"
 
 #include <gtest/gtest.h>
@@ -66,7 +67,7 @@ TEST(WeatherModel, DawnIsColdestAndMidAfternoonWarmest) {
     }
     EXPECT_NEAR(coldHour, 6, 1.0) << p.name;
     EXPECT_NEAR(warmHour, 15, 1.0) << p.name;
-    EXPECT_NEAR(warmest - coldest, p.dailySwingF, 1.0) << p.name;
+    EXPECT_NEAR(warmest - coldest, p.climate.dailySwingF, 1.0) << p.name;
   }
 }
 
@@ -77,7 +78,7 @@ TEST(WeatherModel, DailyMeanFollowsTheMonthlyMeans) {
       UnixTime start = localDay(p, day);
       double sum = 0;
       for (UnixTime t = start; t < start + 86400; t += 60) sum += weatherAt(p, t).exactF;
-      EXPECT_NEAR(sum / 1440, p.monthlyMeanF[month], 0.6) << p.name << " " << day;
+      EXPECT_NEAR(sum / 1440, p.climate.monthlyMeanF[month], 0.6) << p.name << " " << day;
     }
   }
 }

@@ -8,7 +8,8 @@
 #include "search/search_query.h"
 #include "search/search_results.h"
 #include "service/places/gazetteer.h"
-#include "service/pages/pages.h"
+#include "service/pages/routing.h"
+#include "service/places/world_source.h"
 #include "service/http/handlers.h"
 #include "service/places/report_link.h"
 #include "weather/weather_page.h"
@@ -20,9 +21,13 @@ const Gazetteer& extract() {
   return world;
 }
 
+const PlaceSource& extractSource() {
+  static PlaceSource source = worldSource(extract());
+  return source;
+}
+
 Answer get(std::string_view target) {
-  static const std::vector<Place> none;
-  return answerRequest(none, target, parseUtc("2026-01-15T14:00:00Z").value(), {}, &extract());
+  return answerRequest(extractSource(), target, parseUtc("2026-01-15T14:00:00Z").value());
 }
 
 std::string scannedName(const std::string& page) {
@@ -174,9 +179,11 @@ TEST(World, BadDataFileLines) {
 
 // The real server answers from the world's towns when given them.
 TEST(World, ServedOverHttp) {
-  std::vector<Place> none;
   httplib::Server server;
-  installService(server, {&none, [] { return UnixTime(1768485600); }, {}, nullptr, &extract()});
+  ServiceSetup setup;
+  setup.source = extractSource();
+  setup.clock = [] { return UnixTime(1768485600); };
+  installService(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread thread([&] { server.listen_after_bind(); });

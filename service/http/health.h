@@ -1,0 +1,13 @@
+#pragma once
+// Owns "/healthz": the live weather's budget left, the cache's size and hit
+// ratio and the upstream's failures, as lines of "name value" or JSON.
+
+#include "service/weather/call_budget.h"
+#include "service/weather/weather_cache.h"
+
+namespace httplib {
+class Server;
+}
+
+// `live` and `budget` are null for the sample weather.
+void installHealth(httplib::Server& server, WeatherCache* live, CallBudget* budget);

@@ -1,0 +1,92 @@
+#include "service/options.h"
+
+#include <iostream>
+
+#include "service/places/query_text.h"
+#include "service/weather/weather_model.h"
+
+const char* const kUsage =
+    "usage: skyvane-service [--listen HOST:PORT] [--places sample|world] [--data FILE]\n"
+    "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
+    "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
+    "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
+    "  --places          sample: the sample places (default); world: the world's towns and US\n"
+    "                    ZIP codes\n"
+    "  --data            places file (default: data/places.tsv, or data/world.tsv with --places\n"
+    "                    world, beside the program, else the sample one in the sources)\n"
+    "  --now             a fixed clock for the sample weather instead of the system's\n"
+    "  --weather         sample (default, offline) or open-meteo (live current conditions)\n"
+    "  --open-meteo-url  the forecast server (default https://api.open-meteo.com)\n"
+    "  --open-meteo-key  an API key, sent as apikey\n"
+    "  --budget-*        upstream calls allowed per minute, hour, day (default 599, 4999, 9999)\n"
+    "  --threads         worker threads (default 64)\n"
+    "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
+    "  --delay-ms        wait this long before every answer (at most 60000)\n"
+    "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
+    "/slow/2000/cut\n";
+
+namespace {
+
+bool parseNumber(const std::string& text, int max, int& number) {
+  int value = 0;
+  if (!::parseNumber(std::string_view(text), value) || value < 0 || value > max) return false;
+  number = value;
+  return true;
+}
+
+}  // namespace
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; i += 2) {
+    std::string name = argv[i], value = i + 1 < argc ? argv[i + 1] : "";
+    bool ok = i + 1 < argc;
+    if (name == "--faults") {
+      options.faultPrefixes = true;
+      --i;  // takes no value
+      continue;
+    }
+    if (!ok) {
+    } else if (name == "--listen") {
+      auto colon = value.rfind(':');
+      options.host = value.substr(0, colon);
+      ok = colon != std::string::npos && parseNumber(value.substr(colon + 1), 65535, options.port);
+    } else if (name == "--places") {
+      options.world = value == "world";
+      ok = options.world || value == "sample";
+    } else if (name == "--data") {
+      options.dataFile = value;
+    } else if (name == "--now") {
+      ok = (options.now = parseUtc(value)).has_value();
+    } else if (name == "--delay-ms") {
+      ok = parseNumber(value, kMaxDelayMs, options.faults.delayMs);
+    } else if (name == "--fault") {
+      ok = takeFaults(value, options.faults) == "/";
+    } else if (name == "--weather") {
+      ok = value == "sample" || value == "open-meteo";
+      options.live = value == "open-meteo";
+    } else if (name == "--open-meteo-url") {
+      options.upstream.baseUrl = value;
+      ok = splitBaseUrl(value).has_value();
+    } else if (name == "--open-meteo-key") {
+      options.upstream.apiKey = value;
+    } else if (name == "--budget-minute") {
+      ok = parseNumber(value, 1000000, options.budget.perMinute);
+    } else if (name == "--budget-hour") {
+      ok = parseNumber(value, 1000000, options.budget.perHour);
+    } else if (name == "--budget-day") {
+      ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--threads") {
+      ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      std::cerr << "skyvane-service: bad option " << name << " " << value << "\n";
+      return std::nullopt;
+    }
+  }
+  return options;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Owns the service's command line: its options, their defaults and checks.
+
+#include <optional>
+#include <string>
+
+#include "service/pages/routing.h"
+#include "service/weather/call_budget.h"
+#include "service/weather/open_meteo_client.h"
+
+extern const char* const kUsage;
+
+struct Options {
+  std::string host = "127.0.0.1";
+  int port = 8642;
+  std::string dataFile;
+  bool world = false;
+  std::optional<UnixTime> now;
+  Faults faults;
+  bool faultPrefixes = false;
+  bool live = false;
+  UpstreamConfig upstream;
+  BudgetLimits budget;
+  int threads = 64;
+};
+
+// nullopt, after a line on standard error, when an option is unknown or bad.
+std::optional<Options> parseOptions(int argc, char** argv);
