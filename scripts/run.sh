@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds everything, starts the
-# sample weather service and runs Skyvane under Wine from a folder laid out as
+# weather service with the world's towns and runs Skyvane under Wine from a folder laid out as
 # installed (build/run).
 #
 # With a display ($DISPLAY set) Skyvane stays up for the user until it exits.
@@ -8,7 +8,8 @@
 # user would (the welcome balloon, a search, OK) and writes screenshots to
 # build/screenshots.
 #
-# The weather is the service's offline sample by default; with --live the
+# The weather is the service's offline sample by default (invented numbers for
+# the real towns, so the demo needs no network); with --live the
 # service asks a forecast server for real current conditions (network needed;
 # SKYVANE_OPEN_METEO_URL and SKYVANE_OPEN_METEO_KEY choose another server).
 set -euo pipefail
@@ -52,8 +53,8 @@ if [[ "${1:-}" == "--first-run" ]]; then
   echo "The welcome balloon: $(drive balloon | tr -d '\r')"
   shot 1-welcome-balloon
   drive tray balloon
-  echo "Search for 'San':"
-  drive search San | tr -d '\r' | sed 's/^/  /'
+  echo "Search for 'San Diego':"
+  drive search "San Diego" | tr -d '\r' | sed 's/^/  /'
   drive drop-down
   shot 2-search-results
   drive choose "San Diego, CA"
@@ -87,18 +88,19 @@ rm -rf "$folder/Skins"
 cp -r Skins "$folder/"
 if [[ -z "${DISPLAY:-}" ]]; then rm -rf "$folder/Setup"; fi
 
-# The sample service on its usual port, unless one answers there already.
+# The service on its usual port with the world's towns (the native build made
+# their data file), unless one answers there already.
 started_service=0
 if (exec 3<>/dev/tcp/127.0.0.1/8642) 2>/dev/null; then
   echo "service: one already answers on http://127.0.0.1:8642; using it"
 else
   if ((live)); then
-    options=(--weather open-meteo)
+    options=(--places world --weather open-meteo)
     if [[ -n "${SKYVANE_OPEN_METEO_URL:-}" ]]; then options+=(--open-meteo-url "$SKYVANE_OPEN_METEO_URL"); fi
     if [[ -n "${SKYVANE_OPEN_METEO_KEY:-}" ]]; then options+=(--open-meteo-key "$SKYVANE_OPEN_METEO_KEY"); fi
     bash scripts/service.sh start 8642 "${options[@]}"
   else
-    bash scripts/service.sh start 8642 --faults
+    bash scripts/service.sh start 8642 --places world
   fi
   started_service=1
 fi

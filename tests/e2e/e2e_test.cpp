@@ -245,7 +245,9 @@ TEST_F(EndToEnd, ResumeFromSleepFetchesAnewWithinSeconds) {
     writeSettings({{listener.url("/report/oslo-norway"), "Oslo, Norway"}}, false);
     start();
     ASSERT_TRUE(waitForRequests(listener, 1, kWaitMs)) << "no download at start";
-    Sleep(500);
+    // The program has taken in what the start set off before it "wakes".
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_BLOCK, kWaitMs, &ignored);
     LONG before = listener.requests;
     PostMessageA(program.window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_TRUE(waitForRequests(listener, before + 1, 10000)) << "no download after the resume";

@@ -202,7 +202,10 @@ TEST_F(SearchDialog, EmptyQueryDisablesTheCriteriaAndFetchesNothing) {
   openAndDrive([&](HWND dialog) {
     search(dialog, "");
     ASSERT_TRUE(eventually([&] { return !enabled(dialog).search; }));
-    Sleep(300);
+    // A round trip through the dialog's queue: whatever the click set off
+    // has been handled, and a search would have shown by now.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
     EXPECT_EQ(enabled(dialog), (Controls{false, false, false, false, false, true}));
     click(dialog, IDC_CANCEL);
     EXPECT_TRUE(eventually([&] { return !IsWindow(dialog); }));

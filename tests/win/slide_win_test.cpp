@@ -151,7 +151,8 @@ TEST_F(SlideWindow, RealTimerDrivesSlidesAndIsKilledAtTheEnd) {
   EXPECT_EQ(shown.frame.top, restTop());
   EXPECT_EQ(shown.alpha, 31 + 4 * (kMoves - 1));
   EXPECT_TRUE(shown.visible);
-  Sleep(50);
+  // KillTimer fails only for a timer that no longer exists.
+  EXPECT_FALSE(KillTimer(window, TIMER_SLIDE));
   EXPECT_FALSE(slideTimerPending(window));
 
   SendMessageA(window, WM_LBUTTONDOWN, 0, 0);
@@ -161,7 +162,8 @@ TEST_F(SlideWindow, RealTimerDrivesSlidesAndIsKilledAtTheEnd) {
   EXPECT_EQ(hidden.alpha, 35);
   EXPECT_FALSE(hidden.visible);
   EXPECT_EQ(slideState.opacity, 31);
-  Sleep(50);
+  // KillTimer fails only for a timer that no longer exists.
+  EXPECT_FALSE(KillTimer(window, TIMER_SLIDE));
   EXPECT_FALSE(slideTimerPending(window));
 }
 
