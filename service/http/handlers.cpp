@@ -62,49 +62,55 @@ Answer liveReport(WeatherCache& cache, const Place& place) {
       0, false, cache_control::kReport};
 }
 
+// Sends the routing's answer, with its delay; a cut answer promises the whole
+// page, sends half of it, then fails the write, so the server drops the
+// connection mid-body.
+void carryOut(Answer answer, httplib::Response& response) {
+  if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+  response.status = answer.status;
+  response.set_header("Cache-Control", answer.cacheControl);
+  if (!answer.cut) {
+    response.set_content(std::move(answer.body), kHtml);
+    return;
+  }
+  auto body = std::make_shared<std::string>(std::move(answer.body));
+  response.set_content_provider(body->size(), kHtml,
+                                [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                  std::size_t half = body->size() / 2;
+                                  if (offset < half)
+                                    sink.write(body->data() + offset, half - offset);
+                                  return offset < half;
+                                });
+}
+
+Routing routingOf(const ServiceSetup& setup) {
+  Routing routing;
+  routing.defaults = setup.faults;
+  routing.faultPrefixes = setup.faultPrefixes;
+  routing.live = setup.live != nullptr;
+  if (WeatherCache* cache = setup.live)
+    routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
+  return routing;
+}
+
 }  // namespace
 
 void installService(httplib::Server& server, ServiceSetup setup) {
   auto shared = std::make_shared<ServiceSetup>(std::move(setup));
-  Routing routing;
-  routing.defaults = shared->faults;
-  routing.faultPrefixes = shared->faultPrefixes;
-  routing.live = shared->live != nullptr;
-  if (WeatherCache* cache = shared->live)
-    routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
-
+  Routing routing = routingOf(*shared);
   if (std::ostream* log = shared->log)
     server.set_logger([log](const httplib::Request& request, const httplib::Response& response) {
       logRequest(*log, request, response);
     });
   installHealth(server, shared->live, shared->budget);
   auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
-    const ServiceSetup& s = *shared;
-    Answer answer = answerRequest(s.source, request.target, s.clock(), routing);
-    if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-    response.status = answer.status;
-    response.set_header("Cache-Control", answer.cacheControl);
-    if (!answer.cut) {
-      response.set_content(std::move(answer.body), kHtml);
-      return;
-    }
-    // Promise the whole page, send half of it, then fail the write: the
-    // server drops the connection mid-body.
-    auto body = std::make_shared<std::string>(std::move(answer.body));
-    response.set_content_provider(body->size(), kHtml,
-                                  [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                    std::size_t half = body->size() / 2;
-                                    if (offset < half)
-                                      sink.write(body->data() + offset, half - offset);
-                                    return offset < half;
-                                  });
+    carryOut(answerRequest(shared->source, request.target, shared->clock(), routing), response);
   };
   server.Get(".*", answer);
   // Requests the handler never saw (a malformed request line, an overlong
-  // link) still get a small page.
-  Attribution attribution = routing.live ? Attribution::Live : Attribution::Sample;
-  httplib::Server::HandlerWithResponse refusal =
-      [answer, attribution](const httplib::Request& request, httplib::Response& response) {
+  // link) still get a whole page.
+  server.set_error_handler(httplib::Server::HandlerWithResponse(
+      [answer](const httplib::Request& request, httplib::Response& response) {
         if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
         // httplib refuses a link with a second '?' before any handler sees it, but
         // the program sends a '?' in a query raw (and Wine turns letters it cannot
@@ -116,8 +122,7 @@ void installService(httplib::Server& server, ServiceSetup setup) {
           return httplib::Server::HandlerResponse::Handled;
         }
         response.set_header("Cache-Control", "no-store");
-        response.set_content(errorPage(response.status, attribution), kHtml);
+        response.set_content(refusalPage(response.status), kHtml);
         return httplib::Server::HandlerResponse::Handled;
-      };
-  server.set_error_handler(refusal);
+      }));
 }

@@ -230,3 +230,9 @@ std::string maintenancePage(Attribution attribution) {
                   "in a few minutes.</p>\n",
                   attribution);
 }
+
+std::string refusalPage(int status) {
+  std::string code = std::to_string(status);
+  return "<!DOCTYPE html>\n<html><head><title>Error " + code + "</title></head><body><h1>Error " +
+         code + "</h1></body></html>\n";
+}

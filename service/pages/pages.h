@@ -23,5 +23,8 @@ std::string resultsPage(std::string_view query, const ResultList& list, Attribut
 std::string notFoundPage(std::string_view query, Attribution attribution);
 std::string homePage(const HomeText& home, Attribution attribution);
 std::string errorPage(int status, Attribution attribution);
+// A small whole page for a request refused before routing (malformed,
+// oversized): kept short, since a hostile client may ask for many.
+std::string refusalPage(int status);
 // A whole page that holds none of the markers.
 std::string maintenancePage(Attribution attribution);

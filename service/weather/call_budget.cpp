@@ -7,8 +7,7 @@ constexpr Millis kMinute = 60'000, kHour = 60 * kMinute, kDay = 24 * kHour;
 }  // namespace
 
 CallBudget::CallBudget(BudgetLimits limits)
-    : limits_(limits),
-      buckets_{Bucket{kMinute, limits.perMinute, {}}, Bucket{kHour, limits.perHour, {}},
+    : buckets_{Bucket{kMinute, limits.perMinute, {}}, Bucket{kHour, limits.perHour, {}},
                Bucket{kDay, limits.perDay, {}}} {}
 
 void CallBudget::Bucket::returnTokens(Millis now) {

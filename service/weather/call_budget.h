@@ -27,7 +27,6 @@ class CallBudget {
   bool trySpend(Millis now);
   // Tokens left per minute, hour and day.
   std::array<int, 3> left(Millis now);
-  const BudgetLimits& limits() const { return limits_; }
 
  private:
   // A spent token comes back one whole period after it was spent, not bit by
@@ -39,7 +38,6 @@ class CallBudget {
     std::deque<Millis> spentAt;  // oldest first; never more than `size`
     void returnTokens(Millis now);
   };
-  BudgetLimits limits_;
   std::array<Bucket, 3> buckets_;
   std::mutex mutex_;
 };

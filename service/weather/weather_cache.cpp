@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+namespace {
+
+// "51.5074,-0.1278": the coordinates to 4 decimals (about 11 m), so that the
+// same place written two ways is one key.
 std::string coordinateKey(double latitude, double longitude) {
   // Rounded first, so that -0.00001 and 0.00001 are both "0.0000".
   auto fixed = [](double value) {
@@ -13,6 +17,8 @@ std::string coordinateKey(double latitude, double longitude) {
   std::snprintf(key, sizeof key, "%.4f,%.4f", fixed(latitude), fixed(longitude));
   return key;
 }
+
+}  // namespace
 
 WeatherCache::WeatherCache(Fetch fetch, CallBudget& budget, std::function<Millis()> clock,
                            CacheTimes times)

@@ -36,10 +36,6 @@ struct CacheStats {
   long long upstreamCalls = 0, upstreamFailures = 0, budgetRefusals = 0;
 };
 
-// "51.5074,-0.1278": the coordinates to 4 decimals (about 11 m), so that the
-// same place written two ways is one key.
-std::string coordinateKey(double latitude, double longitude);
-
 class WeatherCache {
  public:
   using Fetch = std::function<UpstreamResult(double latitude, double longitude)>;
