@@ -55,11 +55,10 @@ Answer liveReport(WeatherCache& cache, const Place& place) {
   Lookup found = cache.get(place.latitude, place.longitude);
   if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
   UnixTime fetched = found.fetchedAt / 1000;
-  return {
-      200,
-      liveReportPage(place, wholeDegrees(found.reading->temperatureF),
-                     wholeDegrees(found.reading->feelsLikeF), fetched, found.how == Served::Stale),
-      0, false, cache_control::kReport};
+  std::string page = liveReportPage(
+      place, wholeDegrees(found.reading->temperatureF), wholeDegrees(found.reading->feelsLikeF),
+      fetched, observedTime(*found.reading, fetched), found.how == Served::Stale);
+  return {200, std::move(page), 0, false, cache_control::kReport};
 }
 
 // Sends the routing's answer, with its delay; a cut answer promises the whole

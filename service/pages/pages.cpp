@@ -1,6 +1,7 @@
 #include "service/pages/pages.h"
 
 #include <cstdio>
+#include <optional>
 
 // What the program reads, by byte matching, from these pages:
 //
@@ -39,6 +40,12 @@
 
 namespace {
 
+// "2026-12-07T14:05Z".
+std::string isoMinute(UnixTime time) {
+  std::string text = formatUtc(time);  // "2026-12-07 14:05 UTC"
+  return text.substr(0, 10) + "T" + text.substr(11, 5) + "Z";
+}
+
 const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
 const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
 
@@ -47,11 +54,16 @@ const char* kLiveFooter =
     "<p class=\"attribution\">Weather data by <a href=\"https://open-meteo.com/\">"
     "Open-Meteo.com</a></p>\n";
 
-std::string document(std::string_view title, std::string_view body, Attribution attribution) {
+// `observed`: when the weather on the page was observed, for the program to
+// tell an old reading from a new one; a meta tag holds no marker it reads.
+std::string document(std::string_view title, std::string_view body, Attribution attribution,
+                     std::optional<UnixTime> observed = std::nullopt) {
   std::string page;
   page.reserve(body.size() + 1024);
   page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n";
   page += "<meta charset=\"windows-1252\">\n";
+  if (observed)
+    page += "<meta name=\"skyvane-observed\" content=\"" + isoMinute(*observed) + "\">\n";
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>";
   page += title;
@@ -157,15 +169,16 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
                         std::to_string(weather.humidityPercent) + "%</dd>\n";
   return document(place.name + " &mdash; Current Conditions",
                   reportSection(place, weather.temperatureF, weather.feelsLikeF, updated, details),
-                  Attribution::Sample);
+                  Attribution::Sample, now);
 }
 
 std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
-                           bool stale) {
+                           UnixTime observed, bool stale) {
   std::string updated =
       (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
   return document(place.name + " &mdash; Current Conditions",
-                  reportSection(place, temperatureF, feelsLikeF, updated, ""), Attribution::Live);
+                  reportSection(place, temperatureF, feelsLikeF, updated, ""), Attribution::Live,
+                  observed);
 }
 
 std::string unavailablePage(const Place& place) {

@@ -14,9 +14,13 @@
 enum class Attribution { Sample, Live };
 
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
+// Report pages say when their reading was observed, in a
+// <meta name="skyvane-observed" content="2026-12-07T14:05Z"> of their head:
+// the sample's at `now`, live weather's at `observed`.
+//
 // A report page of live weather, with the data's attribution.
 std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
-                           bool stale);
+                           UnixTime observed, bool stale);
 // A short page for when no weather can be had (status 503).
 std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const ResultList& list, Attribution attribution);

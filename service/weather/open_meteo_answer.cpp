@@ -1,9 +1,12 @@
 #include "service/weather/open_meteo_answer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+
+#include "service/weather/weather_model.h"
 
 namespace {
 
@@ -22,6 +25,26 @@ std::optional<double> temperature(const nlohmann::json& current, const char* fie
 
 UpstreamResult failure(std::string why) { return {std::nullopt, std::move(why)}; }
 
+// "current.time" is the place's local time ("2026-01-15T08:00") with
+// timezone=auto; "utc_offset_seconds" brings it back to UTC.
+std::optional<std::int64_t> observedAt(const nlohmann::json& document,
+                                       const nlohmann::json& current) {
+  auto time = current.find("time");
+  auto offset = document.find("utc_offset_seconds");
+  if (time == current.end() || !time->is_string() ||
+      time->get_ref<const std::string&>().size() > 32)
+    return std::nullopt;
+  auto local = parseUtc(time->get_ref<const std::string&>());
+  std::int64_t seconds = 0;
+  if (offset != document.end()) {
+    if (!offset->is_number_integer()) return std::nullopt;
+    seconds = offset->get<std::int64_t>();
+    if (seconds < -18 * 3600 || seconds > 18 * 3600) return std::nullopt;
+  }
+  if (!local) return std::nullopt;
+  return *local - seconds;
+}
+
 std::string percentEncode(std::string_view text) {
   std::string out;
   for (unsigned char c : text) {
@@ -39,6 +62,16 @@ std::string percentEncode(std::string_view text) {
 }  // namespace
 
 int wholeDegrees(double value) { return int(std::lround(value)); }
+
+std::int64_t observedTime(const Reading& reading, std::int64_t fetchedAt) {
+  // The source updates every 15 minutes; a time outside a few hours before
+  // the fetch, or after it, is not one to show a user.
+  constexpr std::int64_t kEarliest = 3 * 3600, kLatest = 5 * 60;
+  if (!reading.observedAt || *reading.observedAt < fetchedAt - kEarliest ||
+      *reading.observedAt > fetchedAt + kLatest)
+    return fetchedAt;
+  return std::min(*reading.observedAt, fetchedAt);
+}
 
 UpstreamResult parseForecast(int status, std::string_view body) {
   if (status != 200) return failure("status " + std::to_string(status));
@@ -66,7 +99,7 @@ UpstreamResult parseForecast(int status, std::string_view body) {
   auto temperatureF = temperature(*current, "temperature_2m");
   auto feelsLikeF = temperature(*current, "apparent_temperature");
   if (!temperatureF || !feelsLikeF) return failure("no temperatures");
-  return {Reading{*temperatureF, *feelsLikeF}, {}};
+  return {Reading{*temperatureF, *feelsLikeF, observedAt(document, *current)}, {}};
 }
 
 std::string forecastTarget(double latitude, double longitude, std::string_view apiKey) {

@@ -2,6 +2,7 @@
 // The forecast server's side of live weather, as pure functions: the request
 // for a place's current conditions and the reading of the answer.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,9 @@
 struct Reading {
   double temperatureF = 0;
   double feelsLikeF = 0;
+  // When the upstream says the conditions were observed, in seconds since
+  // 1970 UTC; nullopt when the answer does not say or says nonsense.
+  std::optional<std::int64_t> observedAt;
 };
 
 struct UpstreamResult {
@@ -21,6 +25,10 @@ struct UpstreamResult {
 // "current" holds finite, plausible "temperature_2m" and
 // "apparent_temperature" in °F is a failure, never a reading.
 UpstreamResult parseForecast(int status, std::string_view body);
+
+// The time to show for a reading fetched at `fetchedAt` (seconds): the
+// upstream's own, unless it lies in the future or hours before the fetch.
+std::int64_t observedTime(const Reading& reading, std::int64_t fetchedAt);
 
 // Answers larger than this are not forecasts of one place.
 constexpr std::size_t kMaxForecastBytes = 64 * 1024;
