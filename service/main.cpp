@@ -12,6 +12,7 @@
 #include "service/weather/call_budget.h"
 #include "service/http/hardened_server.h"
 #include "service/weather/open_meteo_client.h"
+#include "service/places/canonical_link.h"
 #include "service/places/gazetteer.h"
 #include "service/pages/pages.h"
 #include "service/places/sample_places.h"
@@ -26,7 +27,8 @@ const char* kUsage =
     "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
     "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
     "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
-    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...] [--trusted-proxy ADDRESS...]\n"
+    "                       [--client-calls N] [--client-calls-hour N] [--client-connections N]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
     "  --places          sample: the sample places (default); world: the world's towns and US\n"
     "                    ZIP codes\n"
@@ -41,7 +43,11 @@ const char* kUsage =
     "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
     "  --delay-ms        wait this long before every answer (at most 60000)\n"
     "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
-    "/slow/2000/cut\n";
+    "/slow/2000/cut\n"
+    "  --trusted-proxy   a proxy whose X-Forwarded-For names the client (repeatable)\n"
+    "  --client-calls    upstream calls one client may cause at once (default 20)...\n"
+    "  --client-calls-hour  ...and then per hour (default 60)\n"
+    "  --client-connections  open connections per client (default 16)\n";
 
 struct Options {
   std::string host = "127.0.0.1";
@@ -55,6 +61,7 @@ struct Options {
   UpstreamConfig upstream;
   BudgetLimits budget;
   int threads = 64;
+  ClientLimitSettings clients;
 };
 
 std::string defaultDataFile(bool world) {
@@ -113,6 +120,15 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       ok = parseNumber(value, 1000000, options.budget.perHour);
     } else if (name == "--budget-day") {
       ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--trusted-proxy") {
+      options.clients.trustedProxies.push_back(value);
+    } else if (name == "--client-calls") {
+      ok = parseNumber(value, 1000000, options.clients.callBurst);
+    } else if (name == "--client-calls-hour") {
+      ok = parseNumber(value, 1000000, options.clients.callsPerHour);
+    } else if (name == "--client-connections") {
+      ok = parseNumber(value, 100000, options.clients.connections) &&
+           options.clients.connections > 0;
     } else if (name == "--threads") {
       ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
     } else {
@@ -165,17 +181,23 @@ int main(int argc, char** argv) {
   ServerLimits limits;
   limits.workers = options->threads;
   HardenedServer server(limits);
+  ClientLimits clients(options->clients);
+  server.guard(&clients, &std::cout);
+  CoordinateIndex worldIndex;
+  if (options->world) worldIndex = indexByCoordinates(world);
   std::optional<UnixTime> fixedNow = options->now;
   ServiceSetup setup{&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
                      options->faults, &std::cout, options->world ? &world : nullptr};
   setup.faultPrefixes = options->faultPrefixes;
+  setup.clients = &clients;
+  if (options->world) setup.worldIndex = &worldIndex;
 
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
   OpenMeteoClient client(options->upstream);
   CallBudget budget(options->budget);
   WeatherCache cache(
       [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
-      budget, systemMillis);
+      budget, systemMillis, CacheTimes{}, &clients);
   if (options->live) {
     setup.live = &cache;
     setup.budget = &budget;

@@ -10,49 +10,37 @@
 #include <mutex>
 #include <thread>
 
+#include "service/http/request_log.h"
+#include "service/places/canonical_link.h"
+
 namespace {
 
 const char* kHtml = "text/html; charset=windows-1252";
 
-// Control bytes would break the one-line-per-request promise, and a link of
-// kilobytes would drown the log.
-std::string printable(std::string_view text) {
-  std::string line;
-  for (unsigned char c : text.substr(0, 300)) {
-    if (c < 0x20 || c >= 0x7f) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", c);
-      line += hex;
-    } else {
-      line += char(c);
-    }
-  }
-  if (text.size() > 300) line += "...";
-  return line;
+std::string clientOf(const ServiceSetup& setup, const httplib::Request& request) {
+  if (!setup.clients) return request.remote_addr;
+  return setup.clients->clientOf(request.remote_addr, request.get_header_value("X-Forwarded-For"),
+                                 request.get_header_value("X-Real-IP"));
 }
 
 void logRequest(std::ostream* log, const httplib::Request& request, int status, std::size_t bytes) {
-  if (!log) return;
-  static std::mutex lock;
-  std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  std::lock_guard<std::mutex> guard(lock);
-  *log << stamp << ' ' << request.remote_addr << ' ' << request.method << ' '
-       << printable(request.target) << ' ' << status << ' ' << bytes << std::endl;
+  ::logRequest(log, request.remote_addr, request.method, request.target, status, bytes);
 }
 
-Answer liveReport(WeatherCache& cache, const Place& place) {
-  Lookup found = cache.get(place.latitude, place.longitude);
+Answer liveReport(WeatherCache& cache, const Place& place, const std::string& client) {
+  Lookup found = cache.get(place.latitude, place.longitude, client);
   if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
   UnixTime fetched = found.fetchedAt / 1000;
-  return {
+  Answer answer{
       200,
       liveReportPage(place, wholeDegrees(found.reading->temperatureF),
                      wholeDegrees(found.reading->feelsLikeF), fetched, found.how == Served::Stale),
       0, false, cache_control::kReport};
+  // A cache in front keeps the page as long as the reading stays fresh, so
+  // it asks again when the service would.
+  answer.maxAge = int(found.keepFor / 1000);
+  answer.age = int(std::max<Millis>(0, cache.now() - found.fetchedAt) / 1000);
+  return answer;
 }
 
 }  // namespace
@@ -79,6 +67,9 @@ std::string healthReport(const ServiceSetup& setup, bool json) {
     fields.emplace_back("upstream_calls", std::to_string(stats.upstreamCalls));
     fields.emplace_back("upstream_failures", std::to_string(stats.upstreamFailures));
     fields.emplace_back("budget_refusals", std::to_string(stats.budgetRefusals));
+    fields.emplace_back("refreshes", std::to_string(stats.refreshes));
+    fields.emplace_back("upstream_pauses", std::to_string(stats.pauses));
+    fields.emplace_back("client_refusals", std::to_string(stats.clientRefusals));
   }
   std::string text = json ? "{" : "";
   for (const auto& [name, value] : fields) {
@@ -99,10 +90,20 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   routing.faultPrefixes = shared->faultPrefixes;
   routing.live = shared->live != nullptr;
   routing.world = shared->world;
-  if (WeatherCache* cache = shared->live)
-    routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
+  if (shared->world && shared->worldIndex)
+    routing.canonical = [world = shared->world, index = shared->worldIndex](
+                            std::string_view path, std::string_view query) {
+      return canonicalAnswer(*world, *index, path, query);
+    };
 
   server.Get("/healthz", [shared](const httplib::Request& request, httplib::Response& response) {
+    // The service's state is for its operators: loopback and trusted proxies only.
+    std::string client = clientOf(*shared, request);
+    bool trusted = shared->clients && shared->clients->isTrustedProxy(client);
+    if (!trusted && !client.starts_with("127.") && client != "::1") {
+      response.status = 404;
+      return;
+    }
     bool json = request.get_param_value("format") == "json" ||
                 request.get_header_value("Accept").find("application/json") != std::string::npos;
     response.set_header("Cache-Control", "no-store");
@@ -112,10 +113,22 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   });
   auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
     const ServiceSetup& s = *shared;
-    Answer answer = answerRequest(*s.places, request.target, s.clock(), routing);
+    Routing asked = routing;
+    if (WeatherCache* cache = s.live)
+      asked.report = [cache, client = clientOf(s, request)](const Place& place, UnixTime) {
+        return liveReport(*cache, place, client);
+      };
+    Answer answer = answerRequest(*s.places, request.target, s.clock(), asked);
     if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
     response.status = answer.status;
-    response.set_header("Cache-Control", answer.cacheControl);
+    if (answer.maxAge >= 0 && answer.cacheControl == cache_control::kReport) {
+      response.set_header("Cache-Control", "public, max-age=" + std::to_string(answer.maxAge) +
+                                               ", stale-if-error=10800");
+      response.set_header("Age", std::to_string(answer.age));
+    } else {
+      response.set_header("Cache-Control", answer.cacheControl);
+    }
+    if (!answer.location.empty()) response.set_header("Location", answer.location);
     logRequest(s.log, request, answer.status,
                answer.cut ? answer.body.size() / 2 : answer.body.size());
     if (!answer.cut) {

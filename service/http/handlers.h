@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "service/pages/pages.h"
+#include "service/http/client_limits.h"
 #include "service/weather/weather_cache.h"
+
+struct CoordinateIndex;
 
 namespace httplib {
 class Server;
@@ -17,11 +20,13 @@ struct ServiceSetup {
   const std::vector<Place>* places = nullptr;
   std::function<UnixTime()> clock;
   Faults faults;
-  std::ostream* log = nullptr;       // one line per request, flushed; none when null
-  const Gazetteer* world = nullptr;  // answer from the world's towns instead of `places`
-  bool faultPrefixes = true;         // whether clients may ask for faults in the link
-  WeatherCache* live = nullptr;      // live weather instead of the sample model
-  CallBudget* budget = nullptr;      // the live weather's budget, for /healthz
+  std::ostream* log = nullptr;                  // one line per request, flushed; none when null
+  const Gazetteer* world = nullptr;             // answer from the world's towns instead of `places`
+  bool faultPrefixes = true;                    // whether clients may ask for faults in the link
+  WeatherCache* live = nullptr;                 // live weather instead of the sample model
+  CallBudget* budget = nullptr;                 // the live weather's budget, for /healthz
+  ClientLimits* clients = nullptr;              // who a request stands for, and each one's share
+  const CoordinateIndex* worldIndex = nullptr;  // one link per world place
 };
 
 // The answer to "/healthz": the budget left, the cache's size and hit ratio,

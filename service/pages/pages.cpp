@@ -182,6 +182,8 @@ Answer report(const Place& place, UnixTime now, const Routing& routing) {
 Answer route(const std::vector<Place>& places, std::string_view path, std::string_view query,
              UnixTime now, const Routing& routing) {
   if (routing.world) {
+    if (routing.canonical)
+      if (auto other = routing.canonical(path, query)) return *std::move(other);
     auto location = path == "/" || path.empty() ? locationParameter(query) : std::nullopt;
     WorldAnswer answer = answerWorld(*routing.world, path, location);
     if (answer.report) return report(*answer.report, now, routing);

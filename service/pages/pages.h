@@ -4,6 +4,7 @@
 // server only carries out the answer.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,9 @@ struct Answer {
   int delayMs = 0;
   bool cut = false;
   const char* cacheControl = cache_control::kNone;
+  std::string location = {};  // where a redirect sends the client
+  int maxAge = -1;       // a live reading: seconds a cache may keep it (-1: cacheControl says)
+  int age = 0;           // and how old it is
 };
 
 // Makes a place's report page answer; the default is the sample model's.
@@ -57,6 +61,8 @@ struct Routing {
   ReportMaker report;                // empty: the sample model
   bool live = false;                 // live data: its attribution on every page
   const Gazetteer* world = nullptr;  // answer from the world's towns instead of the places
+  // A report link not in its place's one form: its redirect or not-found answer.
+  std::function<std::optional<Answer>(std::string_view path, std::string_view query)> canonical;
 };
 
 // Answers a GET of `target` (path and query as sent, not yet decoded), from

@@ -17,14 +17,18 @@ struct BudgetLimits {
   int perMinute = 599;
   int perHour = 4999;
   int perDay = 9999;
+  // Kept in each period for refreshing places that are being read, so that
+  // a flood of new places cannot starve them.
+  int refreshPercent = 20;
 };
 
 class CallBudget {
  public:
   explicit CallBudget(BudgetLimits limits);
 
-  // Takes one token from each budget, or none when any is spent.
-  bool trySpend(Millis now);
+  // Takes one token from each budget, or none when any is spent. A call for
+  // a new place leaves each budget's refresh share alone.
+  bool trySpend(Millis now, bool refresh = true);
   // Tokens left per minute, hour and day.
   std::array<int, 3> left(Millis now);
   const BudgetLimits& limits() const { return limits_; }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -107,8 +108,9 @@ RawExchange rawExchange(int port, const std::vector<std::string>& pieces, int pa
   return exchange;
 }
 
-// Clients that are slow, silent, oversized or odd get a short answer or a
-// closed connection in bounded time, and the server goes on serving.
+// Clients that are slow, silent, oversized or odd get one short page or a
+// closed connection in bounded time, never an answer to bytes that were not
+// a request, and the server goes on serving.
 TEST(Http, BoundsWhatAClientCanHold) {
   PlaceData data = loadPlaces(SKYVANE_SERVICE_DATA);
   ServerLimits limits;
@@ -117,61 +119,115 @@ TEST(Http, BoundsWhatAClientCanHold) {
   limits.keepAliveMs = 400;
   limits.workers = 4;
   HardenedServer server(limits);
-  ServiceSetup setup{&data.places, [] { return UnixTime(1768485600); }, {}, nullptr};
+  std::ostringstream log;
+  server.guard(nullptr, &log);
+  ServiceSetup setup{&data.places, [] { return UnixTime(1768485600); }, {}, &log};
   setup.faultPrefixes = false;
   installService(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
-  Running running{server, std::thread([&] { server.listen_after_bind(); })};
+  {
+    Running running{server, std::thread([&] { server.listen_after_bind(); })};
 
-  std::vector<std::string> trickle{"GET /report/oslo-norway HTTP/1.1\r\n"};
-  for (int i = 0; i < 40; ++i) trickle.push_back("X-" + std::to_string(i) + ": y\r\n");
-  std::vector<std::string> manyHeaders{"GET / HTTP/1.1\r\n"};
-  for (int i = 0; i < 4000; ++i) manyHeaders.push_back("X-" + std::to_string(i) + ": y\r\n");
-  struct Case {
-    const char* name;
-    std::vector<std::string> pieces;
-    int pauseMs;
-    const char* statusLine;  // the answer's first line; "" for a closed connection
-  };
-  const Case cases[] = {
-      {"head trickled past its deadline", trickle, 50, "HTTP/1.1 400 Bad Request"},
-      {"silent", {}, 0, ""},
-      {"a header of 20 KB",
-       {"GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n"},
-       0,
-       "HTTP/1.1 400 Bad Request"},
-      {"thousands of headers", manyHeaders, 0, "HTTP/1.1 400 Bad Request"},
-      {"a request line of 100 KB",
-       {"GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n"},
-       0,
-       ""},
-      {"garbage",
-       {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 16)},
-       0,
-       "HTTP/1.1 400 Bad Request"},
-      {"a body on a POST",
-       {"POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n"},
-       0,
-       "HTTP/1.1 413 Payload Too Large"},
-      {"fault prefix while faults are off",
-       {"GET /slow/5000/report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n"},
-       0,
-       "HTTP/1.1 404 Not Found"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    RawExchange exchange = rawExchange(port, c.pieces, c.pauseMs);
-    EXPECT_EQ(exchange.received.substr(0, exchange.received.find("\r\n")), c.statusLine);
-    if (!exchange.received.empty()) {
-      EXPECT_TRUE(exchange.received.ends_with("</html>\n")) << exchange.received;
+    std::vector<std::string> trickle{"GET /report/oslo-norway HTTP/1.1\r\n"};
+    for (int i = 0; i < 40; ++i) trickle.push_back("X-" + std::to_string(i) + ": y\r\n");
+    std::vector<std::string> manyHeaders{"GET / HTTP/1.1\r\n"};
+    for (int i = 0; i < 4000; ++i) manyHeaders.push_back("X-" + std::to_string(i) + ": y\r\n");
+    const std::string next = "GET /report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n";
+    struct Case {
+      const char* name;
+      std::vector<std::string> pieces;
+      int pauseMs;
+      const char* statusLine;  // the first answer's first line; "" for a closed connection
+      int answers;             // answers on the connection
+    };
+    const Case cases[] = {
+        {"head trickled past its deadline", trickle, 50, "HTTP/1.1 408 Request Timeout", 1},
+        {"silent", {}, 0, "", 0},
+        {"a header of 20 KB",
+         {"GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n" + next},
+         0,
+         "HTTP/1.1 431 Request Header Fields Too Large",
+         1},
+        {"thousands of headers", manyHeaders, 0, "HTTP/1.1 431 Request Header Fields Too Large", 1},
+        {"a link of 20 KB",
+         {"GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n" + next},
+         0,
+         "HTTP/1.1 414 URI Too Long",
+         1},
+        {"a request line of 100 KB",
+         {"GET /" + std::string(100000, 'a') + " HTTP/1.1\r\n\r\n"},
+         0,
+         "HTTP/1.1 414 URI Too Long",
+         1},
+        {"garbage",
+         {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n", 16) + next},
+         0,
+         "HTTP/1.1 400 Bad Request",
+         1},
+        {"a method of control bytes and a kilobyte",
+         {"\x1b[31m\rGET" + std::string(1000, 'A') + " / HTTP/1.1\r\n\r\n" + next},
+         0,
+         "HTTP/1.1 400 Bad Request",
+         1},
+        {"a header line without a colon, then a request",
+         {"GET / HTTP/1.1\r\nno colon here\r\n\r\n" + next},
+         0,
+         "HTTP/1.1 400 Bad Request",
+         1},
+        {"a body on a POST",
+         {"POST / HTTP/1.1\r\nContent-Length: 1000000\r\n\r\n" + next},
+         0,
+         "HTTP/1.1 413 Payload Too Large",
+         1},
+        {"a query with a second '?', then a request",
+         {"GET /?location=Oslo?x HTTP/1.1\r\nX-A: 1\r\nX-B: 2\r\n\r\n" + next},
+         0,
+         "HTTP/1.1 200 OK",
+         2},
+        {"fault prefix while faults are off",
+         {"GET /slow/5000/report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n"},
+         0,
+         "HTTP/1.1 404 Not Found",
+         1},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      RawExchange exchange = rawExchange(port, c.pieces, c.pauseMs);
+      const std::string& got = exchange.received;
+      EXPECT_EQ(got.substr(0, got.find("\r\n")), c.statusLine);
+      int answers = 0;
+      for (std::size_t at = got.find("HTTP/1.1 "); at != std::string::npos;
+           at = got.find("HTTP/1.1 ", at + 1))
+        answers += at == 0 || got.compare(at - 8, 8, "</html>\n") == 0;
+      EXPECT_EQ(answers, c.answers) << got;
+      if (!got.empty()) {
+        EXPECT_TRUE(got.ends_with("</html>\n")) << got;
+      }
+      if (c.answers == 1 && !got.empty()) {
+        EXPECT_NE(got.find("Connection: close\r\n"), std::string::npos);
+      }
+      EXPECT_LT(exchange.took, std::chrono::milliseconds(2500));
     }
-    EXPECT_LT(exchange.took, std::chrono::milliseconds(2500));
+    // The next connection gets its own page.
+    httplib::Client client("127.0.0.1", port);
+    auto fine = client.Get("/report/oslo-norway");
+    ASSERT_TRUE(fine);
+    EXPECT_EQ(fine->status, 200);
   }
-  httplib::Client client("127.0.0.1", port);
-  auto fine = client.Get("/report/oslo-norway");
-  ASSERT_TRUE(fine);
-  EXPECT_EQ(fine->status, 200);
+  // Every refusal is logged with its client, on one printable line of
+  // bounded length.
+  std::istringstream lines(log.str());
+  int refusals = 0;
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_LT(line.size(), 400u) << line;
+    EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](unsigned char c) {
+      return c < 0x20 || c >= 0x7f;
+    })) << line;
+    refusals += line.find(" 127.0.0.1 ") != std::string::npos &&
+                line.find(" 200 ") == std::string::npos && line.find(" 404 ") == std::string::npos;
+  }
+  EXPECT_EQ(refusals, 9) << log.str();
 }
 
 }  // namespace
