@@ -13,6 +13,7 @@
 
 #include "service/http/hardened_server.h"
 #include "service/http/handlers.h"
+#include "service/places/canonical_link.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -83,15 +84,29 @@ struct RawExchange {
   std::chrono::milliseconds took;
 };
 
-RawExchange rawExchange(int port, const std::vector<std::string>& pieces, int pauseMs) {
+int connectFrom(int port, const char* source) {
   int sock = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  inet_pton(AF_INET, source, &from.sin_addr);
+  bind(sock, reinterpret_cast<sockaddr*>(&from), sizeof from);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(std::uint16_t(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(sock);
+    return -1;
+  }
+  return sock;
+}
+
+RawExchange rawExchange(int port, const std::vector<std::string>& pieces, int pauseMs,
+                        const char* source = "127.0.0.1") {
   auto start = std::chrono::steady_clock::now();
   RawExchange exchange;
-  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+  int sock = connectFrom(port, source);
+  if (sock >= 0) {
     timeval timeout{3, 0};
     setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     for (const std::string& piece : pieces) {
@@ -228,6 +243,118 @@ TEST(Http, BoundsWhatAClientCanHold) {
                 line.find(" 200 ") == std::string::npos && line.find(" 404 ") == std::string::npos;
   }
   EXPECT_EQ(refusals, 9) << log.str();
+}
+
+// A report link answers only in the form the service writes; any other
+// form of a known place is sent there for good, other coordinates are not
+// found, and the program's own direct-hit links still answer.
+TEST(Http, ReportLinksHaveOneForm) {
+  Gazetteer world = loadGazetteer(SKYVANE_TEST_DATA "/world_extract.tsv");
+  ASSERT_TRUE(world.error.empty()) << world.error;
+  CoordinateIndex index = indexByCoordinates(world);
+  httplib::Server server;
+  ServiceSetup setup{nullptr, [] { return UnixTime(1768485600); }, {}, nullptr, &world};
+  static const std::vector<Place> none;
+  setup.places = &none;
+  setup.faultPrefixes = false;
+  setup.worldIndex = &index;
+  installService(server, setup);
+  int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  Running running{server, std::thread([&] { server.listen_after_bind(); })};
+  httplib::Client client("127.0.0.1", port);
+  client.set_url_encode(false);
+
+  const std::string sanDiego = "/report/32.7157,-117.1647/San_Diego,_CA";
+  const std::string zip = "/report/40.7507,-73.9973/New_York_City,_NY_10001";
+  struct Case {
+    std::string link;
+    int status;
+    std::string location;  // of a redirect
+  };
+  const Case cases[] = {
+      {sanDiego, 200, ""},
+      {zip, 200, ""},
+      {"/San_Diego,_CA", 200, ""},
+      {"/10001", 200, ""},
+      {sanDiego + "?utm=1", 301, sanDiego},
+      {sanDiego + "?", 200, ""},
+      {"/report/32.71570,-117.1647/San_Diego,_CA", 301, sanDiego},
+      {"/report/32.71571,-117.16472/San_Diego,_CA", 301, sanDiego},
+      {"/report/32.7157,-117.16470/San_Diego,_CA", 301, sanDiego},
+      {"/report/32.7157,-117.1647/San_Diego", 301, sanDiego},
+      {"/report/32.7157,-117.1647/Somewhere_Else,_XX", 301, sanDiego},
+      {"/report/32.7157,-117.1647/", 301, sanDiego},
+      {"/report/40.75065,-73.99729/New_York_City,_NY_10001", 301, zip},
+      {"/report/0.0001,0.0001/Nowhere", 404, ""},
+      {"/report/32.7158,-117.1647/San_Diego,_CA", 404, ""},
+      {"/report/32.7157;-117.1647/San_Diego,_CA", 404, ""},
+      {"/report/1e1,2/X", 404, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    auto answer = client.Get(c.link);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, c.status);
+    EXPECT_EQ(answer->get_header_value("Location"), c.location);
+    if (c.status != 200) {
+      EXPECT_EQ(answer->get_header_value("Cache-Control"), "no-store");
+    }
+  }
+}
+
+// A client directly connected holds only its share of the workers, however
+// many connections it opens; others are served meanwhile. The service's
+// state answers only loopback and trusted proxies, not a client behind them.
+TEST(Http, AClientHoldsOnlyItsShare) {
+  PlaceData data = loadPlaces(SKYVANE_SERVICE_DATA);
+  ServerLimits limits;
+  limits.workers = 4;
+  HardenedServer server(limits);
+  ClientLimitSettings shares;
+  shares.connections = 2;
+  shares.trustedProxies = {"127.0.0.3"};
+  ClientLimits clients(shares);
+  server.guard(&clients, nullptr);
+  ServiceSetup setup{&data.places, [] { return UnixTime(1768485600); }, {}, nullptr};
+  setup.faultPrefixes = false;
+  setup.clients = &clients;
+  installService(server, setup);
+  int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  Running running{server, std::thread([&] { server.listen_after_bind(); })};
+
+  // Two silent connections of 127.0.0.2 hold two workers...
+  int held[2] = {connectFrom(port, "127.0.0.2"), connectFrom(port, "127.0.0.2")};
+  for (int i = 0; i < 200 && clients.stats().connectionRefusals == 0; ++i) {
+    // ...and a third is turned away at once.
+    RawExchange third =
+        rawExchange(port, {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n"}, 0, "127.0.0.2");
+    if (third.received.starts_with("HTTP/1.1 503")) break;
+  }
+  EXPECT_EQ(clients.stats().connectionRefusals, 1);
+  const std::string get = "GET /report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n";
+  EXPECT_TRUE(rawExchange(port, {get}, 0, "127.0.0.4").received.starts_with("HTTP/1.1 200"));
+  for (int sock : held) close(sock);
+
+  struct Case {
+    const char* source;
+    const char* forwardedFor;
+    const char* statusLine;
+  };
+  const Case cases[] = {
+      {"127.0.0.1", "", "HTTP/1.1 200 OK"},
+      {"127.0.0.3", "", "HTTP/1.1 200 OK"},
+      {"127.0.0.3", "127.0.0.1, 203.0.113.5", "HTTP/1.1 404 Not Found"},
+      {"127.0.0.3", "127.0.0.1", "HTTP/1.1 200 OK"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.source) + " for " + c.forwardedFor);
+    std::string request = "GET /healthz HTTP/1.1\r\nConnection: close\r\n";
+    if (*c.forwardedFor) request += "X-Forwarded-For: " + std::string(c.forwardedFor) + "\r\n";
+    std::string got = rawExchange(port, {request + "\r\n"}, 0, c.source).received;
+    EXPECT_EQ(got.substr(0, got.find("\r\n")), c.statusLine);
+  }
 }
 
 }  // namespace
