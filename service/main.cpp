@@ -29,6 +29,7 @@ const char* kUsage =
     "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
     "                       [--delay-ms MS] [--fault /PREFIX...] [--trusted-proxy ADDRESS...]\n"
     "                       [--client-calls N] [--client-calls-hour N] [--client-connections N]\n"
+    "                       [--fresh-seconds N]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
     "  --places          sample: the sample places (default); world: the world's towns and US\n"
     "                    ZIP codes\n"
@@ -47,7 +48,8 @@ const char* kUsage =
     "  --trusted-proxy   a proxy whose X-Forwarded-For names the client (repeatable)\n"
     "  --client-calls    upstream calls one client may cause at once (default 20)...\n"
     "  --client-calls-hour  ...and then per hour (default 60)\n"
-    "  --client-connections  open connections per client (default 16)\n";
+    "  --client-connections  open connections per client (default 16)\n"
+    "  --fresh-seconds   how long a live reading stays fresh (default 600)\n";
 
 struct Options {
   std::string host = "127.0.0.1";
@@ -62,6 +64,7 @@ struct Options {
   BudgetLimits budget;
   int threads = 64;
   ClientLimitSettings clients;
+  CacheTimes cacheTimes;
 };
 
 std::string defaultDataFile(bool world) {
@@ -120,6 +123,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       ok = parseNumber(value, 1000000, options.budget.perHour);
     } else if (name == "--budget-day") {
       ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--fresh-seconds") {
+      int seconds = 0;
+      ok = parseNumber(value, 86400, seconds) && seconds > 0;
+      options.cacheTimes.fresh = Millis(seconds) * 1000;
     } else if (name == "--trusted-proxy") {
       options.clients.trustedProxies.push_back(value);
     } else if (name == "--client-calls") {
@@ -197,7 +204,7 @@ int main(int argc, char** argv) {
   CallBudget budget(options->budget);
   WeatherCache cache(
       [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
-      budget, systemMillis, CacheTimes{}, &clients);
+      budget, systemMillis, options->cacheTimes, &clients);
   if (options->live) {
     setup.live = &cache;
     setup.budget = &budget;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,32 +45,49 @@ inline std::string forecastJson(double temperatureF, double feelsLikeF) {
 class FakeOpenMeteo {
  public:
   explicit FakeOpenMeteo(const std::string& host = "127.0.0.1", int port = 0) {
-    server_.Get("/calls", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_content(std::to_string(calls()) + "\n", "text/plain");
+    server_.Get("/calls", [this](const httplib::Request& request, httplib::Response& response) {
+      std::string text = std::to_string(calls()) + "\n";
+      if (request.get_param_value("by") == "place") {
+        std::lock_guard<std::mutex> guard(mutex_);
+        text.clear();
+        for (const auto& [place, count] : byPlace_)
+          text += place + " " + std::to_string(count) + "\n";
+      }
+      response.set_content(text, "text/plain");
     });
-    server_.Get("/v1/forecast",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  ++calls_;
-                  FakeAnswer answer;
-                  {
-                    std::lock_guard<std::mutex> guard(mutex_);
-                    answer = answer_;
-                    lastTarget_ = request.target;
-                    lastUserAgent_ = request.get_header_value("User-Agent");
-                  }
-                  if (answer.delayMs > 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-                  response.status = answer.status;
-                  if (answer.retryAfterS >= 0)
-                    response.set_header("Retry-After", std::to_string(answer.retryAfterS));
-                  if (answer.drop) {
-                    response.set_content_provider(
-                        1000, "application/json",
-                        [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-                    return;
-                  }
-                  response.set_content(answer.body, "application/json");
-                });
+    server_.Get(
+        "/v1/forecast", [this](const httplib::Request& request, httplib::Response& response) {
+          ++calls_;
+          FakeAnswer answer;
+          {
+            std::lock_guard<std::mutex> guard(mutex_);
+            answer = answer_;
+            ++byPlace_[request.get_param_value("latitude") + "," +
+                       request.get_param_value("longitude")];
+            lastTarget_ = request.target;
+            lastUserAgent_ = request.get_header_value("User-Agent");
+          }
+          if (tellTime_) {
+            // The reading's temperature is the second it was fetched
+            // (modulo 150), so a client can tell each reading's age.
+            auto since = std::chrono::steady_clock::now() - started_;
+            double second =
+                double(std::chrono::duration_cast<std::chrono::seconds>(since).count() % 150);
+            answer.body = forecastJson(second, second);
+          }
+          if (answer.delayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+          response.status = answer.status;
+          if (answer.retryAfterS >= 0)
+            response.set_header("Retry-After", std::to_string(answer.retryAfterS));
+          if (answer.drop) {
+            response.set_content_provider(
+                1000, "application/json",
+                [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+            return;
+          }
+          response.set_content(answer.body, "application/json");
+        });
     port_ = port == 0 ? server_.bind_to_any_port(host) : port;
     if (port != 0 && !server_.bind_to_port(host, port)) port_ = -1;
     host_ = host;
@@ -85,6 +103,7 @@ class FakeOpenMeteo {
     answer_ = std::move(next);
   }
   int calls() const { return calls_; }
+  void tellTimeByTemperature() { tellTime_ = true; }
   int port() const { return port_; }
   std::string url() const { return "http://" + host_ + ":" + std::to_string(port_); }
   std::string lastTarget() {
@@ -105,6 +124,9 @@ class FakeOpenMeteo {
   std::string host_;
   int port_ = -1;
   std::atomic<int> calls_{0};
+  std::atomic<bool> tellTime_{false};
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::map<std::string, int> byPlace_;
   std::mutex mutex_;
   FakeAnswer answer_{200, forecastJson(71.6, 69.4)};
   std::string lastTarget_, lastUserAgent_;
