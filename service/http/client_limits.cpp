@@ -35,8 +35,9 @@ std::string ClientLimits::clientOf(std::string_view peer, std::string_view forwa
   if (!isTrustedProxy(peer)) return std::string(peer);
   // The proxy appends the address it saw last: earlier entries are the
   // client's own word.
-  std::string_view last = trimmed(forwardedFor.substr(forwardedFor.rfind(',') + 1));
-  if (forwardedFor.rfind(',') == std::string_view::npos) last = trimmed(forwardedFor);
+  std::size_t comma = forwardedFor.rfind(',');
+  std::string_view last =
+      trimmed(comma == std::string_view::npos ? forwardedFor : forwardedFor.substr(comma + 1));
   if (plausibleAddress(last)) return std::string(last);
   if (plausibleAddress(trimmed(realIp))) return std::string(trimmed(realIp));
   return std::string(peer);

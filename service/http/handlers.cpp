@@ -100,7 +100,9 @@ void installService(httplib::Server& server, ServiceSetup setup) {
     // The service's state is for its operators: loopback and trusted proxies only.
     std::string client = clientOf(*shared, request);
     bool trusted = shared->clients && shared->clients->isTrustedProxy(client);
-    if (!trusted && !client.starts_with("127.") && client != "::1") {
+    bool loopback =
+        client.starts_with("127.") || client.starts_with("::ffff:127.") || client == "::1";
+    if (!trusted && !loopback) {
       response.status = 404;
       return;
     }
