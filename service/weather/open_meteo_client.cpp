@@ -48,8 +48,10 @@ void OpenMeteoClient::watch() {
       continue;
     }
     auto first = armed_.begin();
-    if (Clock::now() < first->first.first) {
-      armedChanged_.wait_until(lock, first->first.first);
+    // A copy: the entry may go while this waits.
+    Clock::time_point due = first->first.first;
+    if (Clock::now() < due) {
+      armedChanged_.wait_until(lock, due);
       continue;
     }
     // Shuts the socket of the call in flight, which ends its reads at once;
