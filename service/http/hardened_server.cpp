@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 // The longest request line the library takes.
 constexpr std::size_t kMaxRequestLine = 8192;
 constexpr std::size_t kMaxHeaders = 100;
+// How long a kept-alive connection may idle while others wait for a worker.
+constexpr int kBusyIdleMs = 200;
 
 // Waits until `sock` is ready for `events`, at most `ms`; true when it is.
 bool waitFor(int sock, short events, int ms) {
@@ -360,12 +362,16 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
   bool ok = true, refused = false;
   for (int served = 0; served < limits_.keepAliveRequests && is_running(); ++served) {
     // Between requests the connection may idle, up to the keep-alive time,
-    // in short slices so that a stopping server does not wait for it; not
-    // at all while other connections wait for a worker.
+    // in short slices so that a stopping server does not wait for it; only
+    // briefly while other connections wait for a worker (a client that goes
+    // on at once keeps its connection).
     if (served > 0 && !stream.hasBuffered()) {
       int waited = 0;
       bool ready = false;
-      while (!ready && waited < limits_.keepAliveMs && is_running() && queued_ == 0) {
+      auto idleMs = [&] {
+        return queued_ > 0 ? std::min(kBusyIdleMs, limits_.keepAliveMs) : limits_.keepAliveMs;
+      };
+      while (!ready && waited < idleMs() && is_running()) {
         int slice = std::min(100, limits_.keepAliveMs - waited);
         ready = waitFor(sock, POLLIN, slice);
         waited += slice;
