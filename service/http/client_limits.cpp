@@ -49,11 +49,19 @@ bool ClientLimits::trySpendCall(const std::string& client, Millis now) {
   std::lock_guard<std::mutex> guard(mutex_);
   auto found = calls_.find(client);
   if (found == calls_.end()) {
-    // Forget the clients whose buckets are full again; they are as new.
-    if (calls_.size() >= settings_.maxClients)
+    // Forget the clients whose buckets are full again, they are as new; at
+    // most once a second, so that a flood of new clients costs no scan each.
+    if (calls_.size() >= settings_.maxClients && now >= nextSweep_) {
       std::erase_if(calls_, [&](const auto& entry) {
         return entry.second.tokens + (now - entry.second.at) * perMs >= burst;
       });
+      nextSweep_ = now + 1000;
+    }
+    // Past that many clients at once, a new one waits for room.
+    if (calls_.size() >= settings_.maxClients) {
+      ++stats_.callRefusals;
+      return false;
+    }
     found = calls_.emplace(client, Calls{burst, now}).first;
   }
   Calls& calls = found->second;

@@ -21,7 +21,7 @@ struct ClientLimitSettings {
   int connections = 16;  // open connections per client; trusted proxies are not counted
   int waiting = 4;       // requests per client waiting on the upstream at once
   std::vector<std::string> trustedProxies;  // peers whose X-Forwarded-For / X-Real-IP count
-  std::size_t maxClients = 100000;          // clients remembered at most
+  std::size_t maxClients = 100000;          // clients whose calls are counted at once, at most
 };
 
 struct ClientStats {
@@ -58,6 +58,7 @@ class ClientLimits {
   ClientLimitSettings settings_;
   std::mutex mutex_;
   std::unordered_map<std::string, Calls> calls_;
+  Millis nextSweep_ = 0;
   std::unordered_map<std::string, int> held_[2];
   ClientStats stats_;
 };
