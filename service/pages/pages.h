@@ -46,8 +46,8 @@ struct Answer {
   bool cut = false;
   const char* cacheControl = cache_control::kNone;
   std::string location = {};  // where a redirect sends the client
-  int maxAge = -1;       // a live reading: seconds a cache may keep it (-1: cacheControl says)
-  int age = 0;           // and how old it is
+  int maxAge = -1;            // a live reading: seconds a cache may keep it (-1: cacheControl says)
+  int age = 0;                // and how old it is
 };
 
 // Makes a place's report page answer; the default is the sample model's.
