@@ -35,47 +35,27 @@ cleanup() {
 trap cleanup EXIT
 
 source "$root/scripts/listening.sh"
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
+source "$root/scripts/nginx-loopback.sh"
 
 # The stand-in answers after 300 ms, so that the clients' requests overlap.
 start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --temperature 63.5 --feels-like 61.2 \
   --delay-ms 300
 fake_port=$port
-live=(--weather open-meteo --open-meteo-url "http://127.0.0.1:$fake_port")
+live=(--weather open-meteo --open-meteo-url "http://127.0.0.1:$fake_port" --trusted-proxy 127.0.0.1)
 start "$work/service1.log" "$service" --listen 127.0.0.1:0 "${live[@]}"
 first=$port
 start "$work/service2.log" "$service" --listen 127.0.0.1:0 "${live[@]}"
 second=$port
-nginx_port=$(free_port)
 
-# deploy/nginx.conf with loopback ports and this run's folder.
-mkdir -p "$work/cache" "$work/temp" "$work/static"
-sed -E \
-  -e "s|^user .*|user $(id -un);|" \
-  -e "s|^pid .*|pid $work/nginx.pid;|" \
-  -e "s|^error_log .*|error_log $work/error.log;|" \
-  -e "s|access_log [^;]*;|access_log off;|" \
-  -e "s|proxy_cache_path /var/cache/nginx/skyvane|proxy_cache_path $work/cache|" \
-  -e "s|server 127\.0\.0\.1:8642;|server 127.0.0.1:$first;|" \
-  -e "s|server 127\.0\.0\.1:8643;|server 127.0.0.1:$second;|" \
-  -e "s|listen 80;|listen 127.0.0.1:$nginx_port;\n    location = /static/report.html { root $work/static; }|" \
-  -e "s|^http \{|http {\n  client_body_temp_path $work/temp/body;\n  proxy_temp_path $work/temp/proxy;\n  fastcgi_temp_path $work/temp/fastcgi;\n  uwsgi_temp_path $work/temp/uwsgi;\n  scgi_temp_path $work/temp/scgi;|" \
-  -e "s|^worker_processes .*|worker_processes 2;|" \
-  "$root/deploy/nginx.conf" >"$work/nginx.conf"
-sed -i -E "s|^  location = /static|    location = /static|" "$work/nginx.conf"
-nginx -t -q -c "$work/nginx.conf" -p "$work" -g 'daemon off;' 2>"$work/nginx-check.log" || {
-  cat "$work/nginx-check.log" >&2
-  exit 1
-}
-nginx -c "$work/nginx.conf" -p "$work" -g 'daemon off;' 2>>"$work/error.log" &
-pids+=($!)
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$nginx_port") 2>/dev/null && break
-  sleep 0.05
-done
+# The load figures measure throughput from one address: without the
+# per-client limits, and with a static copy beside the pages.
+extra=()
+if [[ "$mode" == "--bench" ]]; then
+  mkdir -p "$work/static"
+  extra=(-e '/limit_(req|conn) /d'
+    -e "s|^    location / \{|    location = /static/report.html { root $work/static; }\n    location / {|")
+fi
+nginx_start "$work" "$first" "$second" "${extra[@]}"
 echo "nginx http://127.0.0.1:$nginx_port in front of services on $first and $second," \
   "stand-in forecast server on $fake_port"
 
@@ -110,24 +90,27 @@ PY
   exit 0
 fi
 
-# 200 clients at once, each with its own connection, for one place.
+# 200 clients at once, each with its own connection and address, for one place.
 python3 - "$nginx_port" <<'PY'
-import sys, threading, urllib.request
+import http.client, sys, threading
 port = sys.argv[1]
 barrier = threading.Barrier(200)
 results = []
 lock = threading.Lock()
-def client():
+def client(n):
+    connection = http.client.HTTPConnection("127.0.0.1", int(port), timeout=30,
+                                            source_address=(f"127.0.{n // 250}.{n % 250 + 2}", 0))
     barrier.wait()
     try:
-        with urllib.request.urlopen(f"http://127.0.0.1:{port}/report/austin-tx", timeout=30) as r:
-            body = r.read().decode("latin-1")
-            status = r.status
+        connection.request("GET", "/report/austin-tx")
+        r = connection.getresponse()
+        body = r.read().decode("latin-1")
+        status = r.status
     except Exception as error:
         body, status = str(error), 0
     with lock:
         results.append((status, 'currentTemperature">64&deg;F' in body and '">61&deg;F</dd>' in body))
-threads = [threading.Thread(target=client) for _ in range(200)]
+threads = [threading.Thread(target=client, args=(n,)) for n in range(200)]
 for t in threads: t.start()
 for t in threads: t.join()
 good = sum(1 for status, numbers in results if status == 200 and numbers)

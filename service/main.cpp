@@ -12,6 +12,7 @@
 #include "service/places/sample_places.h"
 #include "service/places/world_source.h"
 #include "service/weather/call_budget.h"
+#include "service/weather/client_limits.h"
 #include "service/weather/open_meteo_client.h"
 #include "service/weather/weather_cache.h"
 
@@ -70,15 +71,22 @@ int main(int argc, char** argv) {
   if (!source) return 1;
   std::size_t count = source->count;
 
+  ClientLimits clients(options->clients);
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
   OpenMeteoClient client(options->upstream);
   CallBudget budget(options->budget);
   WeatherCache cache(
       [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
-      budget, systemMillis);
+      budget, systemMillis, options->cacheTimes, &clients);
+
+  ServerLimits limits;
+  limits.workers = options->threads;
+  HardenedServer server(limits);
+  server.guard(&clients, &std::cout);
 
   ServiceSetup setup;
   setup.source = std::move(*source);
+  setup.clients = &clients;
   std::optional<UnixTime> fixedNow = options->now;
   setup.clock = [fixedNow] { return fixedNow ? *fixedNow : systemNow(); };
   setup.faults = options->faults;
@@ -88,9 +96,6 @@ int main(int argc, char** argv) {
     setup.live = &cache;
     setup.budget = &budget;
   }
-  ServerLimits limits;
-  limits.workers = options->threads;
-  HardenedServer server(limits);
   installService(server, std::move(setup));
 
   int port = server.bindWithBacklog(options->host, options->port);

@@ -10,7 +10,9 @@ const char* const kUsage =
     "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
     "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
     "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
-    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...] [--trusted-proxy ADDRESS...]\n"
+    "                       [--client-calls N] [--client-calls-hour N] [--client-connections N]\n"
+    "                       [--fresh-seconds N]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
     "  --places          sample: the sample places (default); world: the world's towns and US\n"
     "                    ZIP codes\n"
@@ -25,7 +27,12 @@ const char* const kUsage =
     "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
     "  --delay-ms        wait this long before every answer (at most 60000)\n"
     "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
-    "/slow/2000/cut\n";
+    "/slow/2000/cut\n"
+    "  --trusted-proxy   a proxy whose X-Forwarded-For names the client (repeatable)\n"
+    "  --client-calls    upstream calls one client may cause at once (default 20)...\n"
+    "  --client-calls-hour  ...and then per hour (default 60)\n"
+    "  --client-connections  open connections per client (default 16)\n"
+    "  --fresh-seconds   how long a live reading stays fresh (default 600)\n";
 
 namespace {
 
@@ -78,6 +85,19 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       ok = parseNumber(value, 1000000, options.budget.perHour);
     } else if (name == "--budget-day") {
       ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--fresh-seconds") {
+      int seconds = 0;
+      ok = parseNumber(value, 86400, seconds) && seconds > 0;
+      options.cacheTimes.fresh = Millis(seconds) * 1000;
+    } else if (name == "--trusted-proxy") {
+      options.clients.trustedProxies.push_back(value);
+    } else if (name == "--client-calls") {
+      ok = parseNumber(value, 1000000, options.clients.callBurst);
+    } else if (name == "--client-calls-hour") {
+      ok = parseNumber(value, 1000000, options.clients.callsPerHour);
+    } else if (name == "--client-connections") {
+      ok = parseNumber(value, 100000, options.clients.connections) &&
+           options.clients.connections > 0;
     } else if (name == "--threads") {
       ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
     } else {

@@ -6,7 +6,9 @@
 
 #include "service/pages/routing.h"
 #include "service/weather/call_budget.h"
+#include "service/weather/client_limits.h"
 #include "service/weather/open_meteo_client.h"
+#include "service/weather/weather_cache.h"
 
 extern const char* const kUsage;
 
@@ -22,6 +24,8 @@ struct Options {
   UpstreamConfig upstream;
   BudgetLimits budget;
   int threads = 64;
+  ClientLimitSettings clients;
+  CacheTimes cacheTimes;
 };
 
 // nullopt, after a line on standard error, when an option is unknown or bad.

@@ -11,54 +11,37 @@
 #include <thread>
 
 #include "service/http/health.h"
+#include "service/http/request_log.h"
 
 namespace {
 
 const char* kHtml = "text/html; charset=windows-1252";
 
-// Control bytes would break the one-line-per-request promise, and a link of
-// kilobytes would drown the log.
-std::string printable(std::string_view text) {
-  std::string line;
-  for (unsigned char c : text.substr(0, 300)) {
-    if (c < 0x20 || c >= 0x7f) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", c);
-      line += hex;
-    } else {
-      line += char(c);
-    }
-  }
-  if (text.size() > 300) line += "...";
-  return line;
+std::string clientOf(const ServiceSetup& setup, const httplib::Request& request) {
+  if (!setup.clients) return request.remote_addr;
+  return setup.clients->clientOf(request.remote_addr, request.get_header_value("X-Forwarded-For"),
+                                 request.get_header_value("X-Real-IP"));
 }
 
-// One line: time, client, method, link, status and the body's bytes (for a cut
-// answer, the length it promised).
-void logRequest(std::ostream& log, const httplib::Request& request,
-                const httplib::Response& response) {
-  static std::mutex lock;
-  std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  std::size_t bytes = response.body.size();
-  if (bytes == 0)
-    bytes = std::strtoull(response.get_header_value("Content-Length").c_str(), nullptr, 10);
-  std::lock_guard<std::mutex> guard(lock);
-  log << stamp << ' ' << request.remote_addr << ' ' << printable(request.method) << ' '
-      << printable(request.target) << ' ' << response.status << ' ' << bytes << std::endl;
+// The body's bytes; for a cut answer, the length it promised.
+std::size_t bodyBytes(const httplib::Response& response) {
+  if (!response.body.empty()) return response.body.size();
+  return std::strtoull(response.get_header_value("Content-Length").c_str(), nullptr, 10);
 }
 
-Answer liveReport(WeatherCache& cache, const Place& place) {
-  Lookup found = cache.get(place.latitude, place.longitude);
+Answer liveReport(WeatherCache& cache, const Place& place, const std::string& client) {
+  Lookup found = cache.get(place.latitude, place.longitude, client);
   if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
   UnixTime fetched = found.fetchedAt / 1000;
   std::string page = liveReportPage(
       place, wholeDegrees(found.reading->temperatureF), wholeDegrees(found.reading->feelsLikeF),
       fetched, observedTime(*found.reading, fetched), found.how == Served::Stale);
-  return {200, std::move(page), 0, false, cache_control::kReport};
+  Answer answer{200, std::move(page), 0, false, cache_control::kReport};
+  // A cache in front keeps the page as long as the reading stays fresh, so
+  // it asks again when the service would.
+  answer.maxAge = int(found.keepFor / 1000);
+  answer.age = int(std::max<Millis>(0, cache.now() - found.fetchedAt) / 1000);
+  return answer;
 }
 
 // Sends the routing's answer, with its delay; a cut answer promises the whole
@@ -67,7 +50,14 @@ Answer liveReport(WeatherCache& cache, const Place& place) {
 void carryOut(Answer answer, httplib::Response& response) {
   if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
   response.status = answer.status;
-  response.set_header("Cache-Control", answer.cacheControl);
+  if (answer.maxAge >= 0 && answer.cacheControl == cache_control::kReport) {
+    response.set_header("Cache-Control", "public, max-age=" + std::to_string(answer.maxAge) +
+                                             ", stale-if-error=10800");
+    response.set_header("Age", std::to_string(answer.age));
+  } else {
+    response.set_header("Cache-Control", answer.cacheControl);
+  }
+  if (!answer.location.empty()) response.set_header("Location", answer.location);
   if (!answer.cut) {
     response.set_content(std::move(answer.body), kHtml);
     return;
@@ -87,8 +77,6 @@ Routing routingOf(const ServiceSetup& setup) {
   routing.defaults = setup.faults;
   routing.faultPrefixes = setup.faultPrefixes;
   routing.live = setup.live != nullptr;
-  if (WeatherCache* cache = setup.live)
-    routing.report = [cache](const Place& place, UnixTime) { return liveReport(*cache, place); };
   return routing;
 }
 
@@ -99,11 +87,23 @@ void installService(httplib::Server& server, ServiceSetup setup) {
   Routing routing = routingOf(*shared);
   if (std::ostream* log = shared->log)
     server.set_logger([log](const httplib::Request& request, const httplib::Response& response) {
-      logRequest(*log, request, response);
+      logRequest(log, request.remote_addr, request.method, request.target, response.status,
+                 bodyBytes(response));
     });
-  installHealth(server, shared->live, shared->budget);
+  // The service's state is for its operators: loopback and trusted proxies only.
+  installHealth(server, shared->live, shared->budget, [shared](const httplib::Request& request) {
+    std::string client = clientOf(*shared, request);
+    bool trusted = shared->clients && shared->clients->isTrustedProxy(client);
+    return trusted || client.starts_with("127.") || client.starts_with("::ffff:127.") ||
+           client == "::1";
+  });
   auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
-    carryOut(answerRequest(shared->source, request.target, shared->clock(), routing), response);
+    Routing asked = routing;
+    if (WeatherCache* cache = shared->live)
+      asked.report = [cache, client = clientOf(*shared, request)](const Place& place, UnixTime) {
+        return liveReport(*cache, place, client);
+      };
+    carryOut(answerRequest(shared->source, request.target, shared->clock(), asked), response);
   };
   server.Get(".*", answer);
   // Requests the handler never saw (a malformed request line, an overlong

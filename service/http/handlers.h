@@ -9,6 +9,7 @@
 #include "service/pages/routing.h"
 #include "service/places/place.h"
 #include "service/weather/call_budget.h"
+#include "service/weather/client_limits.h"
 #include "service/weather/weather_cache.h"
 
 namespace httplib {
@@ -19,10 +20,11 @@ struct ServiceSetup {
   PlaceSource source;
   std::function<UnixTime()> clock;
   Faults faults;
-  std::ostream* log = nullptr;   // one line per request, flushed; none when null
-  bool faultPrefixes = false;    // whether clients may ask for faults in the link
-  WeatherCache* live = nullptr;  // live weather instead of the sample model
-  CallBudget* budget = nullptr;  // the live weather's budget, for /healthz
+  std::ostream* log = nullptr;      // one line per request, flushed; none when null
+  bool faultPrefixes = false;       // whether clients may ask for faults in the link
+  WeatherCache* live = nullptr;     // live weather instead of the sample model
+  CallBudget* budget = nullptr;     // the live weather's budget, for /healthz
+  ClientLimits* clients = nullptr;  // who a request stands for, and each one's share
 };
 
 void installService(httplib::Server& server, ServiceSetup setup);

@@ -12,9 +12,18 @@
 #include <chrono>
 #include <cstring>
 
+#include "service/weather/client_limits.h"
+#include "service/http/request_log.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The longest request line the library takes.
+constexpr std::size_t kMaxRequestLine = 8192;
+constexpr std::size_t kMaxHeaders = 100;
+// How long a kept-alive connection may idle while others wait for a worker.
+constexpr int kBusyIdleMs = 200;
 
 // Waits until `sock` is ready for `events`, at most `ms`; true when it is.
 bool waitFor(int sock, short events, int ms) {
@@ -39,19 +48,153 @@ void addressOf(int sock, bool peer, std::string& ip, int& port) {
   port = std::atoi(service);
 }
 
-// A connection's bytes: reads buffered and bounded by the request's deadline
-// and size, writes gathered until the answer is whole, so that the head and
-// the body leave in one packet.
+bool isToken(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::strchr("!#$%&'*+-.^_`|~", c) != nullptr;
+}
+
+struct HeadCheck {
+  int status = 0;  // 0: well-formed
+  std::string_view method, target;
+};
+
+// Checks a request's head, up to and including its blank line, as strictly
+// as the library will read it: one request line of a known method, a link of
+// visible bytes and HTTP/1.x; header lines of a name and a colon, not too
+// many.
+HeadCheck checkHead(std::string_view head) {
+  HeadCheck check;
+  std::size_t lineEnd = head.find("\r\n");
+  std::string_view line = head.substr(0, lineEnd);
+  std::size_t space = line.find(' ');
+  check.method = line.substr(0, std::min<std::size_t>(space, 64));
+  if (space != std::string_view::npos) {
+    std::size_t next = line.find(' ', space + 1);
+    check.target = line.substr(space + 1, next == std::string_view::npos ? next : next - space - 1);
+  }
+  if (line.size() > kMaxRequestLine) return check.status = 414, check;
+  static const std::string_view methods[] = {"GET",     "HEAD",  "POST",  "PUT",    "DELETE",
+                                             "OPTIONS", "PATCH", "TRACE", "CONNECT"};
+  bool known = std::find(std::begin(methods), std::end(methods), check.method) != std::end(methods);
+  std::string_view version =
+      line.substr(std::min(line.size(), check.method.size() + 1 + check.target.size() + 1));
+  bool visible = !check.target.empty() && check.target.front() == '/';
+  for (unsigned char c : check.target)
+    if (c <= 0x20 || c == 0x7f) visible = false;
+  if (!known || !visible || (version != "HTTP/1.1" && version != "HTTP/1.0"))
+    return check.status = 400, check;
+  std::size_t headers = 0;
+  for (std::size_t at = lineEnd + 2; at < head.size();) {
+    std::size_t end = std::min(head.find("\r\n", at), head.size());
+    if (end == at) break;  // the blank line
+    std::string_view field = head.substr(at, end - at);
+    std::size_t colon = field.find(':');
+    if (colon == 0 || colon == std::string_view::npos ||
+        !std::all_of(field.begin(), field.begin() + colon, isToken))
+      return check.status = 400, check;
+    for (unsigned char c : field)
+      if ((c < 0x20 && c != '\t') || c == 0x7f) return check.status = 400, check;
+    if (++headers > kMaxHeaders) return check.status = 431, check;
+    at = end + 2;
+  }
+  return check;
+}
+
+// Statuses the library gives a request it could not read whole: after one,
+// the connection's next bytes could be anything.
+bool unreadable(int status) {
+  return status == 400 || status == 408 || status == 411 || status == 413 || status == 414 ||
+         status == 416 || status == 417 || status == 431;
+}
+
+std::string errorAnswer(int status, const char* reason) {
+  std::string code = std::to_string(status);
+  std::string body = "<!DOCTYPE html>\n<html><head><title>Error " + code +
+                     "</title></head><body><h1>Error " + code + "</h1></body></html>\n";
+  return "HTTP/1.1 " + code + " " + reason +
+         "\r\nContent-Type: text/html; charset=windows-1252\r\nCache-Control: "
+         "no-store\r\nConnection: close\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+const char* reasonOf(int status) {
+  switch (status) {
+    case 408:
+      return "Request Timeout";
+    case 414:
+      return "URI Too Long";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Bad Request";
+  }
+}
+
+// A connection's bytes: each request's head read whole and checked first,
+// reads then buffered and bounded by the request's size, writes gathered
+// until the answer is whole, so that the head and the body leave in one
+// packet.
 class LimitedStream : public httplib::Stream {
  public:
   LimitedStream(int sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
 
-  // A new request starts: its deadline and byte count start afresh.
-  void startRequest() {
+  enum class Head { Ready, Idle, Refused };
+
+  // Reads the next request's head within its deadline and size. Refused: a
+  // malformed, overlong or late head, whose `refusal` is set.
+  Head readHead(HeadCheck& refusal) {
     deadline_ = Clock::now() + std::chrono::milliseconds(limits_.headDeadlineMs);
     requestBytes_ = 0;
+    status_ = 0;
+    in_.erase(0, begin_);
+    begin_ = 0;
+    for (;;) {
+      std::size_t end = in_.find("\r\n\r\n");
+      if (end != std::string::npos && end + 4 <= limits_.maxRequestBytes) {
+        escapeExtraQueryMarks(end);
+        end = in_.find("\r\n\r\n");
+        refusal = checkHead(std::string_view(in_).substr(0, end + 4));
+        return refusal.status ? Head::Refused : Head::Ready;
+      }
+      if (in_.size() > limits_.maxRequestBytes) {
+        refusal = checkHead(std::string_view(in_).substr(0, in_.rfind("\r\n", end)));
+        if (!refusal.status) refusal.status = in_.find("\r\n") == std::string::npos ? 414 : 431;
+        return Head::Refused;
+      }
+      if (!waitFor(sock_, POLLIN, readWaitMs())) {
+        if (in_.empty()) return Head::Idle;
+        refusal = checkHead(in_);
+        refusal.status = 408;
+        return Head::Refused;
+      }
+      char chunk[4096];
+      ssize_t got = recv(sock_, chunk, sizeof chunk, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return Head::Idle;  // the client went away mid-head: no one to answer
+      in_.append(chunk, std::size_t(got));
+    }
   }
-  bool hasBuffered() const { return begin_ < end_; }
+
+  bool hasBuffered() const { return begin_ < in_.size(); }
+  int answerStatus() const { return status_; }
+
+  // Sends `answer` instead of the library's.
+  void answerDirectly(const std::string& answer) {
+    out_ = answer;
+    flush();
+  }
+
+  // Tells the client of a closing connection, if the library promised
+  // otherwise.
+  void markClosing() {
+    std::size_t headEnd = out_.find("\r\n\r\n");
+    std::size_t at = out_.find("\r\nKeep-Alive: ");
+    if (at == std::string::npos || at > headEnd) return;
+    std::size_t lineEnd = out_.find("\r\n", at + 2);
+    out_.replace(at, lineEnd - at, "\r\nConnection: close");
+  }
 
   bool is_readable() const override {
     return hasBuffered() || waitFor(sock_, POLLIN, readWaitMs());
@@ -62,20 +205,23 @@ class LimitedStream : public httplib::Stream {
     if (!hasBuffered()) {
       if (!flush()) return -1;
       if (!waitFor(sock_, POLLIN, readWaitMs())) return -1;
-      ssize_t got = recv(sock_, buffer_, sizeof buffer_, 0);
+      char chunk[4096];
+      ssize_t got = recv(sock_, chunk, sizeof chunk, 0);
       if (got <= 0) return got;
+      in_.assign(chunk, std::size_t(got));
       begin_ = 0;
-      end_ = std::size_t(got);
     }
-    std::size_t n = std::min(size, end_ - begin_);
+    std::size_t n = std::min(size, in_.size() - begin_);
     requestBytes_ += n;
     if (requestBytes_ > limits_.maxRequestBytes) return -1;
-    std::memcpy(ptr, buffer_ + begin_, n);
+    std::memcpy(ptr, in_.data() + begin_, n);
     begin_ += n;
     return ssize_t(n);
   }
 
   ssize_t write(const char* ptr, size_t size) override {
+    if (status_ == 0 && out_.empty() && size >= 12 && std::memcmp(ptr, "HTTP/1.", 7) == 0)
+      status_ = std::atoi(std::string(ptr + 9, 3).c_str());
     out_.append(ptr, size);
     if (out_.size() >= 64 * 1024 && !flush()) return -1;
     return ssize_t(size);
@@ -110,25 +256,79 @@ class LimitedStream : public httplib::Stream {
     return int(std::clamp<long long>(left.count(), 0, limits_.readTimeoutMs));
   }
 
+  // The program sends a query raw, '?' included (and Wine writes '?' for
+  // letters it cannot convert); the library refuses a link with a second
+  // '?' before reading its headers. Escaped, the query decodes the same.
+  void escapeExtraQueryMarks(std::size_t headEnd) {
+    std::size_t lineEnd = std::min(in_.find("\r\n"), headEnd);
+    std::size_t first = in_.find('?');
+    if (first >= lineEnd) return;
+    std::size_t targetEnd = in_.rfind(' ', lineEnd);
+    for (std::size_t at = in_.find('?', first + 1); at < targetEnd && at != std::string::npos;
+         at = in_.find('?', at + 3)) {
+      in_.replace(at, 1, "%3F");
+      targetEnd += 2;
+    }
+  }
+
   int sock_;
   const ServerLimits& limits_;
   Clock::time_point deadline_;
   std::size_t requestBytes_ = 0;
-  char buffer_[4096];
-  std::size_t begin_ = 0, end_ = 0;
+  std::string in_;
+  std::size_t begin_ = 0;
   std::string out_;
+  int status_ = 0;
+};
+
+// Closes after the client has read the answer: what it still sends is
+// drained for a moment, so the close does not reset the connection and
+// throw away the answer it has not read yet.
+void closeGently(int sock) {
+  shutdown(sock, SHUT_WR);
+  auto until = Clock::now() + std::chrono::milliseconds(500);
+  char drain[4096];
+  for (std::size_t drained = 0; drained < 64 * 1024;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0 || !waitFor(sock, POLLIN, int(left.count()))) break;
+    ssize_t got = recv(sock, drain, sizeof drain, 0);
+    if (got <= 0) break;
+    drained += std::size_t(got);
+  }
+  close(sock);
+}
+
+class CountingPool : public httplib::ThreadPool {
+ public:
+  CountingPool(std::size_t workers, std::atomic<int>& queued)
+      : ThreadPool(workers), queued_(queued) {}
+  void enqueue(std::function<void()> fn) override {
+    ++queued_;
+    ThreadPool::enqueue([this, fn = std::move(fn)] {
+      --queued_;
+      fn();
+    });
+  }
+
+ private:
+  std::atomic<int>& queued_;
 };
 
 }  // namespace
 
 HardenedServer::HardenedServer(ServerLimits limits) : limits_(limits) {
   int workers = std::max(1, limits_.workers);
-  new_task_queue = [workers] { return new httplib::ThreadPool(std::size_t(workers)); };
+  new_task_queue = [this, workers] { return new CountingPool(std::size_t(workers), queued_); };
   set_payload_max_length(limits_.maxRequestBytes);
   set_read_timeout(std::chrono::milliseconds(limits_.readTimeoutMs));
   set_write_timeout(std::chrono::milliseconds(limits_.writeTimeoutMs));
   set_keep_alive_timeout(std::max(1, limits_.keepAliveMs / 1000));
   set_keep_alive_max_count(std::size_t(std::max(1, limits_.keepAliveRequests)));
+}
+
+void HardenedServer::guard(ClientLimits* clients, std::ostream* log) {
+  clients_ = clients;
+  log_ = log;
 }
 
 int HardenedServer::bindWithBacklog(const std::string& host, int port, int backlog) {
@@ -143,30 +343,70 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   LimitedStream stream(sock, limits_);
+  std::string peer;
+  int peerPort = 0;
+  stream.get_remote_ip_and_port(peer, peerPort);
+
+  // A client directly connected holds a few workers at most; a trusted
+  // proxy multiplexes many clients and limits them itself.
+  bool held = clients_ && !clients_->isTrustedProxy(peer);
+  if (held && !clients_->tryHold(ClientLimits::Connection, peer)) {
+    std::string answer = errorAnswer(503, reasonOf(503));
+    stream.answerDirectly(answer);
+    logRequest(log_, peer, "-", "-", 503, answer.size());
+    closeGently(sock);
+    return false;
+  }
+
   auto closeBy = Clock::now() + std::chrono::milliseconds(limits_.connectionMs);
-  bool ok = true;
+  bool ok = true, refused = false;
   for (int served = 0; served < limits_.keepAliveRequests && is_running(); ++served) {
     // Between requests the connection may idle, up to the keep-alive time,
-    // in short slices so that a stopping server does not wait for it.
+    // in short slices so that a stopping server does not wait for it; only
+    // briefly while other connections wait for a worker (a client that goes
+    // on at once keeps its connection).
     if (served > 0 && !stream.hasBuffered()) {
       int waited = 0;
       bool ready = false;
-      while (!ready && waited < limits_.keepAliveMs && is_running()) {
+      auto idleMs = [&] {
+        return queued_ > 0 ? std::min(kBusyIdleMs, limits_.keepAliveMs) : limits_.keepAliveMs;
+      };
+      while (!ready && waited < idleMs() && is_running()) {
         int slice = std::min(100, limits_.keepAliveMs - waited);
         ready = waitFor(sock, POLLIN, slice);
         waited += slice;
       }
       if (!ready) break;
     }
-    stream.startRequest();
+    HeadCheck check;
+    auto head = stream.readHead(check);
+    if (head == LimitedStream::Head::Idle) break;
+    if (head == LimitedStream::Head::Refused) {
+      std::string answer = errorAnswer(check.status, reasonOf(check.status));
+      stream.answerDirectly(answer);
+      logRequest(log_, peer, check.method, check.target, check.status, answer.size());
+      refused = true;
+      break;
+    }
     // However well-behaved, no client keeps a worker for long.
     bool last = served + 1 == limits_.keepAliveRequests || !is_running() || Clock::now() >= closeBy;
     bool closed = false;
     ok = process_request(stream, last, closed, nullptr);
-    if (!stream.flush() || !ok || closed || last) break;
+    // A request the library could not read whole leaves its rest unread:
+    // answer it once and close.
+    if (unreadable(stream.answerStatus())) {
+      stream.markClosing();
+      refused = true;
+    }
+    if (!stream.flush() || !ok || closed || last || refused) break;
   }
   stream.flush();
-  shutdown(sock, SHUT_RDWR);
-  close(sock);
+  if (refused) {
+    closeGently(sock);
+  } else {
+    shutdown(sock, SHUT_RDWR);
+    close(sock);
+  }
+  if (held) clients_->release(ClientLimits::Connection, peer);
   return ok;
 }

@@ -31,6 +31,9 @@ std::string healthReport(WeatherCache* live, CallBudget* budget, bool json) {
     fields.emplace_back("upstream_calls", std::to_string(stats.upstreamCalls));
     fields.emplace_back("upstream_failures", std::to_string(stats.upstreamFailures));
     fields.emplace_back("budget_refusals", std::to_string(stats.budgetRefusals));
+    fields.emplace_back("refreshes", std::to_string(stats.refreshes));
+    fields.emplace_back("upstream_pauses", std::to_string(stats.pauses));
+    fields.emplace_back("client_refusals", std::to_string(stats.clientRefusals));
   }
   std::string text = json ? "{" : "";
   for (const auto& [name, value] : fields) {
@@ -46,9 +49,14 @@ std::string healthReport(WeatherCache* live, CallBudget* budget, bool json) {
 
 }  // namespace
 
-void installHealth(httplib::Server& server, WeatherCache* live, CallBudget* budget) {
-  server.Get("/healthz", [live, budget](const httplib::Request& request,
-                                        httplib::Response& response) {
+void installHealth(httplib::Server& server, WeatherCache* live, CallBudget* budget,
+                   std::function<bool(const httplib::Request&)> allowed) {
+  server.Get("/healthz", [live, budget, allowed](const httplib::Request& request,
+                                                 httplib::Response& response) {
+    if (allowed && !allowed(request)) {
+      response.status = 404;
+      return;
+    }
     bool json = request.get_param_value("format") == "json" ||
                 request.get_header_value("Accept").find("application/json") != std::string::npos;
     response.set_header("Cache-Control", "no-store");

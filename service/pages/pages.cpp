@@ -217,6 +217,14 @@ std::string notFoundPage(std::string_view query, Attribution attribution) {
                   attribution);
 }
 
+std::string movedPage(std::string_view link, Attribution attribution) {
+  std::string escaped;
+  for (char c : link) escapeByte(escaped, c);
+  return document("Moved",
+                  "<p>This place is at <a href=\"" + escaped + "\">" + escaped + "</a>.</p>\n",
+                  attribution);
+}
+
 std::string homePage(const HomeText& home, Attribution attribution) {
   std::string body = "<h1>" + home.title + "</h1>\n" + home.intro;
   if (!home.entries.empty()) {

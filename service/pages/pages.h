@@ -25,6 +25,8 @@ std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF,
 std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const ResultList& list, Attribution attribution);
 std::string notFoundPage(std::string_view query, Attribution attribution);
+// The page of a permanent redirect to `link`, a report link.
+std::string movedPage(std::string_view link, Attribution attribution);
 std::string homePage(const HomeText& home, Attribution attribution);
 std::string errorPage(int status, Attribution attribution);
 // A small whole page for a request refused before routing (malformed,

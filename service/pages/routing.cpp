@@ -64,7 +64,20 @@ Answer route(const PlaceSource& source, std::string_view path, std::string_view 
     return page(200, resultsPage(text, found.list, attribution), cache_control::kResults);
   }
   if (path.starts_with("/report/")) {
-    if (auto place = source.resolve(path)) return report(*place, now, routing);
+    // Only a place's one link is answered: any other form would make the
+    // caches in front keep a copy per form, and let a client choose the
+    // points the upstream is asked for. Neither answer is kept by a cache.
+    LinkVerdict verdict = source.canonical ? source.canonical(path, !query.empty()) : LinkVerdict{};
+    if (verdict.status == 301) {
+      Answer moved = page(301, movedPage(verdict.link, attribution), cache_control::kNone);
+      moved.location = verdict.link;
+      return moved;
+    }
+    auto place = verdict.status == 200 ? source.resolve(path) : std::nullopt;
+    if (place) return report(*place, now, routing);
+    if (verdict.status == 404)
+      return page(404, notFoundPage(decodeQuery(path.substr(8)), attribution),
+                  cache_control::kNone);
     return page(404, notFoundPage(decodeQuery(path.substr(8)), attribution),
                 cache_control::kNotFound);
   }

@@ -4,6 +4,7 @@
 // tests may ask for. The HTTP server only carries out the answer.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,9 @@ struct Answer {
   int delayMs = 0;
   bool cut = false;
   const char* cacheControl = cache_control::kNone;
+  std::string location = {};  // where a redirect sends the client
+  int maxAge = -1;            // a live reading: seconds a cache may keep it (-1: cacheControl says)
+  int age = 0;                // and how old it is
 };
 
 // Makes a place's report page answer; the default is the sample model's.

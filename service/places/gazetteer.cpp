@@ -160,14 +160,6 @@ bool isZipForm(std::string_view key) {
          (key.size() == 10 && digits(0, 5) && key[5] == ' ' && digits(6, 4));
 }
 
-// "Beverly Hills, CA 90210", or "ZIP 59715, MT" with no town near.
-std::string zipName(const ZipCode& zip) {
-  char code[8];
-  std::snprintf(code, sizeof code, "%05u", unsigned(zip.code));
-  if (zip.nearest.empty()) return "ZIP " + std::string(code) + ", " + std::string(zip.state);
-  return std::string(zip.nearest) + ", " + std::string(zip.state) + " " + code;
-}
-
 }  // namespace
 
 Gazetteer parseGazetteer(std::string text) {
@@ -227,6 +219,13 @@ std::string displayName(const Gazetteer& world, const WorldPlace& place) {
   name += ", ";
   name += place.region.empty() ? world.countries[place.country].name : place.region;
   return name;
+}
+
+std::string zipName(const ZipCode& zip) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%05u", unsigned(zip.code));
+  if (zip.nearest.empty()) return "ZIP " + std::string(code) + ", " + std::string(zip.state);
+  return std::string(zip.nearest) + ", " + std::string(zip.state) + " " + code;
 }
 
 WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {

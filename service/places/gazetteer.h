@@ -70,6 +70,9 @@ std::string_view placeKey(const Gazetteer& world, std::uint32_t place);
 // "San Diego, CA" in the United States, "Zurich, Switzerland" elsewhere.
 std::string displayName(const Gazetteer& world, const WorldPlace& place);
 
+// "Beverly Hills, CA 90210", or "ZIP 59715, MT" with no town near.
+std::string zipName(const ZipCode& zip);
+
 // Towns with fewer people are listed as minor places.
 constexpr std::uint32_t kMainPlacePopulation = 5000;
 constexpr std::size_t kMaxListed = 50;

@@ -59,11 +59,19 @@ struct HomeText {
   std::vector<Listed> entries;  // listed below them, when any
 };
 
+struct LinkVerdict {
+  int status = 200;  // 200: canonical; 301: go to `link`; 404: no place there
+  std::string link;
+};
+
 struct PlaceSource {
   // `query` is decoded already (see decodeQuery).
   std::function<Found(std::string_view query)> search;
   // The place of a whole report link path, "/report/...", if it names one.
   std::function<std::optional<Place>(std::string_view path)> resolve;
+  // Whether a "/report/..." path is its place's one link (`hasQuery`: a query
+  // followed it); empty when every link the source resolves is its own.
+  std::function<LinkVerdict(std::string_view path, bool hasQuery)> canonical;
   // `live`: the weather is live, not the sample's.
   std::function<HomeText(bool live)> home;
   std::size_t count = 0;  // places held, for the start-up line

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "service/places/canonical_link.h"
 #include "service/places/report_link.h"
 
 // A results page lists at most 50 towns, the most populous first. When some
@@ -81,6 +82,10 @@ PlaceSource worldSource(Gazetteer gazetteer) {
     auto link = parseReportLink(path);
     if (!link) return std::nullopt;
     return worldPlace({link->name, link->latitude, link->longitude});
+  };
+  auto index = std::make_shared<const CoordinateIndex>(indexByCoordinates(*world));
+  source.canonical = [world, index](std::string_view path, bool hasQuery) {
+    return checkReportLink(*world, *index, path, hasQuery);
   };
   source.home = [world](bool) { return home(*world); };
   return source;

@@ -17,14 +17,18 @@ struct BudgetLimits {
   int perMinute = 599;
   int perHour = 4999;
   int perDay = 9999;
+  // Kept in each period for refreshing places that are being read, so that
+  // a flood of new places cannot starve them.
+  int refreshPercent = 20;
 };
 
 class CallBudget {
  public:
   explicit CallBudget(BudgetLimits limits);
 
-  // Takes one token from each budget, or none when any is spent.
-  bool trySpend(Millis now);
+  // Takes one token from each budget, or none when any is spent. A call for
+  // a new place leaves each budget's refresh share alone.
+  bool trySpend(Millis now, bool refresh = true);
   // Tokens left per minute, hour and day.
   std::array<int, 3> left(Millis now);
 
@@ -38,6 +42,7 @@ class CallBudget {
     std::deque<Millis> spentAt;  // oldest first; never more than `size`
     void returnTokens(Millis now);
   };
+  BudgetLimits limits_;
   std::array<Bucket, 3> buckets_;
   std::mutex mutex_;
 };

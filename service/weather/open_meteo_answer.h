@@ -18,7 +18,9 @@ struct Reading {
 
 struct UpstreamResult {
   std::optional<Reading> reading;
-  std::string error;  // why there is no reading
+  std::string error;     // why there is no reading
+  int status = 0;        // the upstream's status, 0 when none came
+  int retryAfterS = -1;  // the upstream's Retry-After in seconds, -1 when it sent none
 };
 
 // Reads a forecast answer. Anything but status 200 with a JSON object whose

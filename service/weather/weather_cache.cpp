@@ -1,9 +1,15 @@
 #include "service/weather/weather_cache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace {
+
+// How long a front cache may keep a reading served while it is refreshed:
+// long enough to spare the service a burst, short enough to pick up the
+// refresh soon after it lands.
+constexpr Millis kWhileRefreshing = 5'000;
 
 // "51.5074,-0.1278": the coordinates to 4 decimals (about 11 m), so that the
 // same place written two ways is one key.
@@ -21,85 +27,177 @@ std::string coordinateKey(double latitude, double longitude) {
 }  // namespace
 
 WeatherCache::WeatherCache(Fetch fetch, CallBudget& budget, std::function<Millis()> clock,
-                           CacheTimes times)
-    : fetch_(std::move(fetch)), budget_(budget), clock_(std::move(clock)), times_(times) {}
+                           CacheTimes times, ClientLimits* clients)
+    : fetch_(std::move(fetch)),
+      budget_(budget),
+      clock_(std::move(clock)),
+      times_(times),
+      clients_(clients) {
+  for (int i = 0; i < std::max(1, times_.refreshWorkers); ++i)
+    workers_.emplace_back([this] { refreshLoop(); });
+}
+
+WeatherCache::~WeatherCache() {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    stopping_ = true;
+  }
+  refreshWanted_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+Lookup WeatherCache::served(Served how, const Entry& entry, Millis now) {
+  Lookup found{how, entry.reading, entry.fetchedAt, 0};
+  if (how == Served::Fresh || how == Served::Fetched) {
+    found.keepFor = std::max<Millis>(0, entry.fetchedAt + times_.fresh - now);
+  } else {
+    // Until the place may be asked for again, but briefly.
+    Millis next = std::max({entry.retryAfter, pausedUntil_, now}) - now;
+    found.keepFor = entry.inFlight ? kWhileRefreshing : std::clamp<Millis>(next, 1'000, 60'000);
+  }
+  return found;
+}
 
 Lookup WeatherCache::fallback(const Entry& entry, Millis now) {
   if (entry.reading && now - entry.fetchedAt <= times_.stale) {
     ++stats_.stale;
-    return {Served::Stale, entry.reading, entry.fetchedAt};
+    return served(Served::Stale, entry, now);
   }
   ++stats_.unavailable;
   return {};
 }
 
-// Drops readings too old to serve, then the oldest, so that a flood of
-// places cannot grow the memory without end.
-void WeatherCache::makeRoom(Millis now) {
-  if (entries_.size() < times_.maxPlaces) return;
-  for (auto it = entries_.begin(); it != entries_.end();) {
-    const Entry& entry = *it->second;
-    bool useless = !entry.inFlight && (!entry.reading || now - entry.fetchedAt > times_.stale);
-    it = useless ? entries_.erase(it) : std::next(it);
+bool WeatherCache::admit(Entry& entry, Millis now, const std::string& client) {
+  if (entry.inFlight || now < entry.retryAfter || now < pausedUntil_) return false;
+  if (clients_ && !client.empty() && !clients_->trySpendCall(client, now)) {
+    ++stats_.clientRefusals;
+    return false;
   }
-  while (entries_.size() >= times_.maxPlaces) {
-    auto oldest = entries_.end();
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->second->inFlight) continue;
-      if (oldest == entries_.end() || it->second->fetchedAt < oldest->second->fetchedAt)
-        oldest = it;
-    }
-    if (oldest == entries_.end()) return;  // all in flight; they are few
-    entries_.erase(oldest);
+  // A place that has a reading is being read: its refresh may use the share
+  // of the budget that new places leave.
+  if (!budget_.trySpend(now, entry.reading.has_value())) {
+    ++stats_.budgetRefusals;
+    entry.retryAfter = now + times_.retry;
+    return false;
+  }
+  entry.inFlight = true;
+  return true;
+}
+
+UpstreamResult WeatherCache::call(const Entry& entry) {
+  try {
+    return fetch_(entry.latitude, entry.longitude);
+  } catch (...) {
+    return {std::nullopt, "upstream call failed"};
   }
 }
 
-Lookup WeatherCache::get(double latitude, double longitude) {
+void WeatherCache::land(Entry& entry, const UpstreamResult& result) {
+  Millis now = clock_();
+  entry.inFlight = false;
+  landed_.notify_all();
+  ++stats_.upstreamCalls;
+  if (result.reading) {
+    entry.reading = result.reading;
+    entry.fetchedAt = now;
+    failuresInRow_ = 0;
+    return;
+  }
+  ++stats_.upstreamFailures;
+  entry.retryAfter = now + times_.retry;
+  // Told to come back later, or failing again and again: leave the upstream
+  // alone for a while rather than spend the budget on more failures.
+  Millis pause = 0;
+  if (result.status == 429 || (result.status == 503 && result.retryAfterS >= 0))
+    pause = result.retryAfterS >= 0 ? Millis(result.retryAfterS) * 1000 : times_.retryAfterDefault;
+  else if (++failuresInRow_ >= times_.pauseAfterFailures)
+    pause = times_.pause;
+  if (pause > 0) {
+    pausedUntil_ =
+        std::max(pausedUntil_, now + std::clamp<Millis>(pause, 1'000, times_.maxRetryAfter));
+    ++stats_.pauses;
+  }
+}
+
+void WeatherCache::refreshLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    refreshWanted_.wait(lock, [&] { return stopping_ || !refreshes_.empty(); });
+    if (stopping_) return;
+    std::shared_ptr<Entry> entry = std::move(refreshes_.front());
+    refreshes_.pop_front();
+    lock.unlock();
+    UpstreamResult result = call(*entry);
+    lock.lock();
+    land(*entry, result);
+  }
+}
+
+Lookup WeatherCache::get(double latitude, double longitude, const std::string& client) {
   std::string key = coordinateKey(latitude, longitude);
   std::unique_lock<std::mutex> lock(mutex_);
   ++stats_.lookups;
   auto found = entries_.find(key);
   if (found == entries_.end()) {
-    makeRoom(clock_());
-    found = entries_.emplace(key, std::make_shared<Entry>()).first;
+    auto entry = std::make_shared<Entry>();
+    entry->key = key;
+    entry->latitude = latitude;
+    entry->longitude = longitude;
+    order_.push_front(std::move(entry));
+    found = entries_.emplace(key, order_.begin()).first;
+    // The least recently read goes: a flood of places cannot grow the
+    // memory, and an entry in flight lives on with its caller.
+    while (entries_.size() > std::max<std::size_t>(1, times_.maxPlaces)) {
+      entries_.erase(order_.back()->key);
+      order_.pop_back();
+    }
+  } else {
+    order_.splice(order_.begin(), order_, found->second);
   }
-  std::shared_ptr<Entry> entry = found->second;  // kept alive even if evicted meanwhile
+  std::shared_ptr<Entry> entry = *found->second;
 
-  // One call per place at a time: the others wait for it, but not forever.
-  if (entry->inFlight && !landed_.wait_for(lock, std::chrono::milliseconds(times_.wait),
-                                           [&] { return !entry->inFlight; }))
-    return fallback(*entry, clock_());
   Millis now = clock_();
   if (entry->reading && now - entry->fetchedAt < times_.fresh) {
     ++stats_.fresh;
-    return {Served::Fresh, entry->reading, entry->fetchedAt};
+    return served(Served::Fresh, *entry, now);
   }
-  if (now < entry->retryAfter) return fallback(*entry, now);
-
-  entry->inFlight = true;
-  lock.unlock();
-  bool allowed = budget_.trySpend(now);
-  UpstreamResult result;
-  if (allowed) {
-    try {
-      result = fetch_(latitude, longitude);
-    } catch (...) {
-      result = {std::nullopt, "upstream call failed"};
+  if (entry->reading && now - entry->fetchedAt <= times_.stale) {
+    // Served at once; the refresh happens behind it, unless the queue is full.
+    if (refreshes_.size() < times_.refreshQueue && admit(*entry, now, client)) {
+      refreshes_.push_back(entry);
+      ++stats_.refreshes;
+      refreshWanted_.notify_one();
     }
+    return fallback(*entry, now);
   }
-  lock.lock();
-  entry->inFlight = false;
-  landed_.notify_all();
-  now = clock_();
-  if (allowed) ++stats_.upstreamCalls;
-  if (result.reading) {
-    entry->reading = result.reading;
-    entry->fetchedAt = now;
-    return {Served::Fetched, entry->reading, now};
+
+  // No reading to serve: this request waits for the upstream, within the
+  // client's share of waiting requests.
+  bool held = clients_ && !client.empty();
+  if (held && !clients_->tryHold(ClientLimits::Waiting, client)) {
+    ++stats_.clientRefusals;
+    return fallback(*entry, now);
   }
-  ++(allowed ? stats_.upstreamFailures : stats_.budgetRefusals);
-  entry->retryAfter = now + times_.retry;
-  return fallback(*entry, now);
+  Lookup answer;
+  if (entry->inFlight) {
+    // One call per place at a time: the others wait for it, but not forever.
+    landed_.wait_for(lock, std::chrono::milliseconds(times_.wait),
+                     [&] { return !entry->inFlight; });
+    now = clock_();
+    answer = entry->reading && now - entry->fetchedAt < times_.fresh
+                 ? (++stats_.fresh, served(Served::Fresh, *entry, now))
+                 : fallback(*entry, now);
+  } else if (admit(*entry, now, client)) {
+    lock.unlock();
+    UpstreamResult result = call(*entry);
+    lock.lock();
+    land(*entry, result);
+    answer = result.reading ? served(Served::Fetched, *entry, clock_()) : fallback(*entry, now);
+  } else {
+    answer = fallback(*entry, now);
+  }
+  if (held) clients_->release(ClientLimits::Waiting, client);
+  return answer;
 }
 
 CacheStats WeatherCache::stats() {

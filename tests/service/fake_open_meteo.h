@@ -3,11 +3,16 @@
 // request with what the test set, counts the calls and keeps the last
 // request's link and User-Agent.
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,7 +21,8 @@ struct FakeAnswer {
   int status = 200;
   std::string body;
   int delayMs = 0;
-  bool drop = false;  // close the connection without an answer
+  bool drop = false;     // close the connection without an answer
+  int retryAfterS = -1;  // sent as Retry-After when not negative
 };
 
 // An answer in the forecast server's documented shape.
@@ -39,30 +45,49 @@ inline std::string forecastJson(double temperatureF, double feelsLikeF) {
 class FakeOpenMeteo {
  public:
   explicit FakeOpenMeteo(const std::string& host = "127.0.0.1", int port = 0) {
-    server_.Get("/calls", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_content(std::to_string(calls()) + "\n", "text/plain");
+    server_.Get("/calls", [this](const httplib::Request& request, httplib::Response& response) {
+      std::string text = std::to_string(calls()) + "\n";
+      if (request.get_param_value("by") == "place") {
+        std::lock_guard<std::mutex> guard(mutex_);
+        text.clear();
+        for (const auto& [place, count] : byPlace_)
+          text += place + " " + std::to_string(count) + "\n";
+      }
+      response.set_content(text, "text/plain");
     });
-    server_.Get("/v1/forecast",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  ++calls_;
-                  FakeAnswer answer;
-                  {
-                    std::lock_guard<std::mutex> guard(mutex_);
-                    answer = answer_;
-                    lastTarget_ = request.target;
-                    lastUserAgent_ = request.get_header_value("User-Agent");
-                  }
-                  if (answer.delayMs > 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-                  response.status = answer.status;
-                  if (answer.drop) {
-                    response.set_content_provider(
-                        1000, "application/json",
-                        [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-                    return;
-                  }
-                  response.set_content(answer.body, "application/json");
-                });
+    server_.Get(
+        "/v1/forecast", [this](const httplib::Request& request, httplib::Response& response) {
+          ++calls_;
+          FakeAnswer answer;
+          {
+            std::lock_guard<std::mutex> guard(mutex_);
+            answer = answer_;
+            ++byPlace_[request.get_param_value("latitude") + "," +
+                       request.get_param_value("longitude")];
+            lastTarget_ = request.target;
+            lastUserAgent_ = request.get_header_value("User-Agent");
+          }
+          if (tellTime_) {
+            // The reading's temperature is the second it was fetched
+            // (modulo 150), so a client can tell each reading's age.
+            auto since = std::chrono::steady_clock::now() - started_;
+            double second =
+                double(std::chrono::duration_cast<std::chrono::seconds>(since).count() % 150);
+            answer.body = forecastJson(second, second);
+          }
+          if (answer.delayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
+          response.status = answer.status;
+          if (answer.retryAfterS >= 0)
+            response.set_header("Retry-After", std::to_string(answer.retryAfterS));
+          if (answer.drop) {
+            response.set_content_provider(
+                1000, "application/json",
+                [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+            return;
+          }
+          response.set_content(answer.body, "application/json");
+        });
     port_ = port == 0 ? server_.bind_to_any_port(host) : port;
     if (port != 0 && !server_.bind_to_port(host, port)) port_ = -1;
     host_ = host;
@@ -78,6 +103,7 @@ class FakeOpenMeteo {
     answer_ = std::move(next);
   }
   int calls() const { return calls_; }
+  void tellTimeByTemperature() { tellTime_ = true; }
   int port() const { return port_; }
   std::string url() const { return "http://" + host_ + ":" + std::to_string(port_); }
   std::string lastTarget() {
@@ -98,7 +124,52 @@ class FakeOpenMeteo {
   std::string host_;
   int port_ = -1;
   std::atomic<int> calls_{0};
+  std::atomic<bool> tellTime_{false};
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::map<std::string, int> byPlace_;
   std::mutex mutex_;
   FakeAnswer answer_{200, forecastJson(71.6, 69.4)};
   std::string lastTarget_, lastUserAgent_;
+};
+
+// A server that answers every connection with a status line, then one byte
+// of a header every 100 ms, never ending its head, until it is destroyed.
+class TricklingServer {
+ public:
+  TricklingServer() {
+    sock_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(sock_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(sock_, 4);
+    ::getsockname(sock_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] {
+      int client = ::accept(sock_, nullptr, nullptr);
+      if (client < 0) return;
+      std::string head = "HTTP/1.1 200 OK\r\nX-Slow: ";
+      ::send(client, head.data(), head.size(), MSG_NOSIGNAL);
+      while (!stop_ && ::send(client, "a", 1, MSG_NOSIGNAL) == 1) {
+        ++sent_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      ::close(client);
+    });
+  }
+  ~TricklingServer() {
+    stop_ = true;
+    ::shutdown(sock_, SHUT_RDWR);
+    ::close(sock_);
+    thread_.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  int bytesSent() const { return sent_; }
+
+ private:
+  int sock_ = -1, port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> sent_{0};
+  std::thread thread_;
 };

@@ -1,7 +1,10 @@
 // fake-open-meteo: the stand-in forecast server as a program, for the scripts
 // that put the service behind nginx and for the end-to-end test.
 //   fake-open-meteo [--listen HOST:PORT] [--temperature F] [--feels-like F] [--delay-ms MS]
-// Prints its address; GET /calls tells how many forecasts it has served.
+//                   [--tell-time 1]
+// Prints its address; GET /calls tells how many forecasts it has served,
+// GET /calls?by=place how many for each place. With --tell-time 1 each
+// reading's temperature is the second it was fetched, modulo 150.
 
 #include <cstdlib>
 #include <iostream>
@@ -13,6 +16,7 @@ int main(int argc, char** argv) {
   std::string host = "127.0.0.1";
   int port = 0, delayMs = 0;
   double temperatureF = 71.6, feelsLikeF = 69.4;
+  bool tellTime = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string name = argv[i], value = argv[i + 1];
     if (name == "--listen") {
@@ -22,6 +26,8 @@ int main(int argc, char** argv) {
       temperatureF = std::atof(value.c_str());
     } else if (name == "--feels-like") {
       feelsLikeF = std::atof(value.c_str());
+    } else if (name == "--tell-time") {
+      tellTime = value == "1";
     } else if (name == "--delay-ms") {
       delayMs = std::atoi(value.c_str());
     } else {
@@ -35,6 +41,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   fake.answer({200, forecastJson(temperatureF, feelsLikeF), delayMs});
+  if (tellTime) fake.tellTimeByTemperature();
   std::cout << "fake-open-meteo: listening on " << fake.url() << std::endl;
   fake.wait();
   return 0;

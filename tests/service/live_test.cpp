@@ -127,8 +127,10 @@ TEST(Live, ReportPageOrServiceUnavailableForEachUpstreamAnswer) {
       EXPECT_EQ(textOf(read.locationName), "Austin, TX");
       EXPECT_EQ(textOf(read.temperatureText), c.temperature);
       EXPECT_EQ(textOf(read.feelsLikeText), c.feelsLike);
+      // Kept in front as long as the reading is fresh.
       EXPECT_EQ(answer->get_header_value("Cache-Control"),
-                "public, max-age=300, stale-if-error=10800");
+                "public, max-age=600, stale-if-error=10800");
+      EXPECT_EQ(answer->get_header_value("Age"), "0");
     } else {
       // The program keeps what it shows: nothing on the page to read.
       EXPECT_EQ(textOf(read.temperatureText), "");
@@ -165,11 +167,11 @@ TEST(Live, WorldTownsAnswerLiveWithTheAttribution) {
   FakeOpenMeteo fake;
   LiveService live(fake, {}, "", &world);
   auto search = live.get("/?location=Par");
-  auto town = live.get(reportLink("Reykjavik, Iceland", 64.1355, -21.8954));
+  auto town = live.get(reportLink("Zurich, Switzerland", 47.36667, 8.55));
   ASSERT_TRUE(search && town);
-  EXPECT_EQ(textOf(scanned(town->body).locationName), "Reykjavik, Iceland");
+  EXPECT_EQ(textOf(scanned(town->body).locationName), "Zurich, Switzerland");
   EXPECT_EQ(textOf(scanned(town->body).temperatureText), "72");
-  EXPECT_NE(fake.lastTarget().find("latitude=64.1355&longitude=-21.8954"), std::string::npos);
+  EXPECT_NE(fake.lastTarget().find("latitude=47.3667&longitude=8.5500"), std::string::npos);
   for (const auto& page : {search->body, town->body, live.get("/")->body})
     EXPECT_NE(page.find("Weather data by"), std::string::npos);
 }
@@ -193,37 +195,51 @@ TEST(Live, ConcurrentRequestsForOnePlaceMakeOneCall) {
   EXPECT_EQ(fake.calls(), 1);
 }
 
-TEST(Live, FreshThenRefetchedThenStaleThenUnavailable) {
+// Polls until the cache has landed `calls` upstream calls, at most 5 s.
+bool landed(WeatherCache& cache, long long calls) {
+  for (int i = 0; i < 500 && cache.stats().upstreamCalls < calls; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return cache.stats().upstreamCalls == calls;
+}
+
+// Past its freshness a reading is served at once and refreshed behind it;
+// a request waits for the upstream only when there is no reading at all.
+TEST(Live, FreshThenStaleWhileRefreshedThenUnavailable) {
   FakeOpenMeteo fake;
   LiveService live(fake);
   const Millis start = live.clock;
   struct Step {
     Millis at;
     FakeAnswer answer;
-    int calls;  // upstream calls so far
+    int calls;  // upstream calls so far, once the refresh has landed
     Served how;
+    Millis fetchedAt;  // of the reading served
   };
+  const Millis m10 = 10 * kMinute, h3 = 3 * kHour;
   const Step steps[] = {
-      {0, {200, forecastJson(40, 35)}, 1, Served::Fetched},
-      {10 * kMinute - 1, {200, forecastJson(41, 36)}, 1, Served::Fresh},
-      {10 * kMinute, {200, forecastJson(42, 37)}, 2, Served::Fetched},
-      {21 * kMinute, {500, "down"}, 3, Served::Stale},
+      {0, {200, forecastJson(40, 35)}, 1, Served::Fetched, 0},
+      {m10 - 1, {200, forecastJson(41, 36)}, 1, Served::Fresh, 0},
+      {m10, {200, forecastJson(42, 37)}, 2, Served::Stale, 0},
+      {m10 + 1, {200, forecastJson(43, 38)}, 2, Served::Fresh, m10},
+      {21 * kMinute, {500, "down"}, 3, Served::Stale, m10},
       // After a failure the place waits before asking again.
-      {21 * kMinute + 10'000, {200, forecastJson(43, 38)}, 3, Served::Stale},
-      {10 * kMinute + 3 * kHour, {500, "down"}, 4, Served::Stale},
-      {10 * kMinute + 3 * kHour + kMinute, {429, "{}"}, 5, Served::Unavailable},
+      {21 * kMinute + 10'000, {200, forecastJson(43, 38)}, 3, Served::Stale, m10},
+      {m10 + h3, {500, "down"}, 4, Served::Stale, m10},
+      // Too old to stand in: this request waits for the upstream itself.
+      {m10 + h3 + kMinute, {500, "{}"}, 5, Served::Unavailable, 0},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.at);
     live.clock = start + step.at;
     fake.answer(step.answer);
     Lookup found = live.cache.get(51.5074, -0.1278);
-    EXPECT_EQ(fake.calls(), step.calls);
     EXPECT_EQ(found.how, step.how);
     if (step.how != Served::Unavailable) {
       ASSERT_TRUE(found.reading);
-      EXPECT_EQ(found.fetchedAt, start + (step.at < 10 * kMinute ? 0 : 10 * kMinute));
+      EXPECT_EQ(found.fetchedAt, start + step.fetchedAt);
     }
+    EXPECT_TRUE(landed(live.cache, step.calls));
+    EXPECT_EQ(fake.calls(), step.calls);
   }
   // Nothing cached and a failing upstream: 503 with a short page.
   fake.answer({500, "down"});
@@ -242,7 +258,7 @@ TEST(Live, FreshThenRefetchedThenStaleThenUnavailable) {
 // hour admits exactly that many, whatever the demand, and no more later.
 TEST(Live, BudgetIsNeverExceeded) {
   FakeOpenMeteo fake;
-  LiveService live(fake, {3, 5, 100});
+  LiveService live(fake, {3, 5, 100, 0});
   const Millis start = live.clock;
   int place = 0;
   auto demand = [&](Millis at, int requests) {
@@ -261,6 +277,89 @@ TEST(Live, BudgetIsNeverExceeded) {
   auto health = live.get("/healthz");
   ASSERT_TRUE(health);
   EXPECT_NE(health->body.find("budget_left_minute 0\n"), std::string::npos) << health->body;
+}
+
+// An upstream that says "too many requests" is left alone for as long as it
+// asks (bounded), without spending the budget; places with a reading are
+// served it meanwhile.
+TEST(Live, TooManyRequestsStopsCallsForItsRetryAfter) {
+  FakeOpenMeteo fake;
+  LiveService live(fake, {100, 1000, 10000, 0});
+  const Millis start = live.clock;
+  live.cache.get(10, 10);  // a reading to fall back on
+  fake.answer({429, R"({"error":true})", 0, false, 120});
+  struct Step {
+    Millis at;
+    double latitude;  // a new place, or 10: the one with a reading
+    int calls;
+    Served how;
+  };
+  const Step steps[] = {
+      {11 * kMinute, 20, 2, Served::Unavailable},  // told to come back in 120 s
+      {11 * kMinute + 1, 10, 2, Served::Stale},    // no refresh meanwhile
+      {13 * kMinute - 1, 21, 2, Served::Unavailable},
+      {13 * kMinute, 22, 3, Served::Unavailable},  // asks again, told again
+      {13 * kMinute + 1, 23, 3, Served::Unavailable},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.at);
+    live.clock = start + step.at;
+    EXPECT_EQ(live.cache.get(step.latitude, 10).how, step.how);
+    EXPECT_TRUE(landed(live.cache, step.calls));
+  }
+  EXPECT_EQ(live.budget.left(live.clock)[2], 10000 - 3);
+}
+
+// A server that sends its headers a byte at a time keeps each read within
+// the read timeout; the call is abandoned at its whole deadline all the same.
+TEST(Live, TrickledHeadersAreAbandonedAtTheDeadline) {
+  TricklingServer trickler;
+  UpstreamConfig config;
+  config.baseUrl = trickler.url();
+  config.readTimeoutMs = 500;
+  config.deadlineMs = 800;
+  OpenMeteoClient client(config);
+  auto begun = std::chrono::steady_clock::now();
+  UpstreamResult result = client.fetch(1, 2);
+  EXPECT_FALSE(result.reading);
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
+  EXPECT_GT(trickler.bytesSent(), 3);
+}
+
+// One client's new places spend only its own share of calls; another client
+// is served as before, and refreshes keep a share of the budget that new
+// places cannot take.
+TEST(Live, OneClientCannotSpendEveryonesCalls) {
+  FakeOpenMeteo fake;
+  ClientLimitSettings shares;
+  shares.callBurst = 3;
+  shares.callsPerHour = 0;
+  ClientLimits clients(shares);
+  CallBudget budget({10, 1000, 10000, 30});  // 7 for new places, 3 kept for refreshes
+  std::atomic<Millis> clock{0};
+  OpenMeteoClient upstream(upstreamAt(fake));
+  WeatherCache cache([&](double lat, double lon) { return upstream.fetch(lat, lon); }, budget,
+                     [&] { return clock.load(); }, CacheTimes{}, &clients);
+  struct Ask {
+    const char* client;
+    double latitude;
+    bool reading;
+  };
+  const Ask asks[] = {
+      {"127.0.0.2", 1, true},  {"127.0.0.2", 2, true},  {"127.0.0.2", 3, true},
+      {"127.0.0.2", 4, false},  // past its share
+      {"127.0.0.1", 5, true},  {"127.0.0.3", 6, true},  {"127.0.0.4", 7, true},
+      {"127.0.0.5", 8, true},  {"127.0.0.5", 9, false},  // the new places' part is spent
+  };
+  for (const Ask& ask : asks) {
+    SCOPED_TRACE(ask.latitude);
+    EXPECT_EQ(cache.get(ask.latitude, 0, ask.client).reading.has_value(), ask.reading);
+  }
+  // Later, the places being read are refreshed from the share kept for them.
+  clock = 11 * kMinute;
+  for (double latitude : {5, 6, 7}) cache.get(latitude, 0, "127.0.0.6");
+  EXPECT_TRUE(landed(cache, 10));
+  EXPECT_EQ(fake.calls(), 10);
 }
 
 // Spending as fast as allowed at uneven moments, no window of a period's

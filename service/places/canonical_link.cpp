@@ -1,0 +1,97 @@
+#include "service/places/canonical_link.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <tuple>
+
+#include "service/places/report_link.h"
+
+namespace {
+
+constexpr std::string_view kPrefix = "/report/";
+
+// A coordinate as anyone might write it: '-', 1-3 digits, up to 12 decimals.
+std::optional<double> loose(std::string_view text, double limit) {
+  std::size_t at = text.starts_with('-') ? 1 : 0, dot = text.find('.');
+  std::size_t whole = (dot == std::string_view::npos ? text.size() : dot) - at;
+  if (whole < 1 || whole > 3 || (dot != std::string_view::npos && text.size() - dot - 1 > 12))
+    return std::nullopt;
+  for (std::size_t i = at; i < text.size(); ++i)
+    if (i != dot && (text[i] < '0' || text[i] > '9')) return std::nullopt;
+  double value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || std::fabs(value) > limit)
+    return std::nullopt;
+  return value;
+}
+
+// Rounded as reportLink prints it, so a place and its link share a key.
+std::int32_t fixed(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", value);
+  return std::int32_t(std::lround(std::strtod(text, nullptr) * 10000));
+}
+
+bool before(const CoordinateIndex::Key& a, const CoordinateIndex::Key& b) {
+  return std::tie(a.latitude, a.longitude, a.item) < std::tie(b.latitude, b.longitude, b.item);
+}
+
+}  // namespace
+
+CoordinateIndex indexByCoordinates(const Gazetteer& world) {
+  CoordinateIndex index;
+  index.keys.reserve(world.places.size() + world.zips.size());
+  std::uint32_t item = 0;
+  for (const WorldPlace& place : world.places)
+    index.keys.push_back({fixed(place.latitude), fixed(place.longitude), item++});
+  for (const ZipCode& zip : world.zips)
+    index.keys.push_back({fixed(zip.latitude), fixed(zip.longitude), item++});
+  std::sort(index.keys.begin(), index.keys.end(), before);
+  return index;
+}
+
+std::vector<std::string> linksAt(const Gazetteer& world, const CoordinateIndex& index,
+                                 double latitude, double longitude) {
+  CoordinateIndex::Key key{fixed(latitude), fixed(longitude), 0};
+  std::vector<std::string> links;
+  for (auto it = std::lower_bound(index.keys.begin(), index.keys.end(), key, before);
+       it != index.keys.end() && it->latitude == key.latitude && it->longitude == key.longitude &&
+       links.size() < 16;
+       ++it) {
+    if (it->item < world.places.size()) {
+      const WorldPlace& place = world.places[it->item];
+      links.push_back(reportLink(displayName(world, place), place.latitude, place.longitude));
+    } else {
+      const ZipCode& zip = world.zips[it->item - world.places.size()];
+      links.push_back(reportLink(zipName(zip), zip.latitude, zip.longitude));
+    }
+  }
+  return links;
+}
+
+LinkVerdict checkReportLink(const Gazetteer& world, const CoordinateIndex& index,
+                            std::string_view path, bool hasQuery) {
+  std::string_view rest = path.substr(std::min(path.size(), kPrefix.size()));
+  std::size_t comma = rest.find(','), slash = rest.find('/');
+  std::optional<double> latitude, longitude;
+  if (path.starts_with(kPrefix) && comma < rest.size() &&
+      (slash == std::string_view::npos || comma < slash)) {
+    latitude = loose(rest.substr(0, comma), 90);
+    longitude =
+        loose(rest.substr(comma + 1, slash == std::string_view::npos ? std::string_view::npos
+                                                                     : slash - comma - 1),
+              180);
+  }
+  if (!latitude || !longitude) return {404, ""};
+  std::vector<std::string> links = linksAt(world, index, *latitude, *longitude);
+  if (links.empty()) return {404, ""};
+  if (std::find(links.begin(), links.end(), path) != links.end())
+    return hasQuery ? LinkVerdict{301, std::string(path)} : LinkVerdict{200, std::string(path)};
+  // Another form of a place's link: the place it names, else the first.
+  std::string_view name = slash == std::string_view::npos ? "" : rest.substr(slash + 1);
+  for (const std::string& link : links)
+    if (!name.empty() && link.ends_with("/" + std::string(name))) return {301, link};
+  return {301, links.front()};
+}
