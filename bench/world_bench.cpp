@@ -1,14 +1,18 @@
 // The world places search: loading the full data file, and searches for
 // short prefixes and ZIP codes through the index beside a plain linear scan
 // over every name in the same run. Prints each search's 99th percentile and
-// its speed-up over the scan, and the resident memory with the data loaded.
-//   world_bench [--data FILE] [benchmark options]
+// its speed-up over the scan, the resident memory with the data loaded, and
+// how often the place people meant comes first and among the first ten for
+// the real queries of world_queries.tsv.
+//   world_bench [--data FILE] [--queries FILE] [benchmark options]
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -22,6 +26,7 @@
 namespace {
 
 std::string dataFile = SKYVANE_WORLD_DATA_FILE;
+std::string queriesFile = SKYVANE_WORLD_QUERIES_FILE;
 
 const Gazetteer& world() {
   static Gazetteer loaded = loadGazetteer(dataFile);
@@ -101,6 +106,87 @@ BENCHMARK_CAPTURE(BM_scan, 90210, "90210");
 BENCHMARK_CAPTURE(BM_index, 59715, "59715");
 BENCHMARK_CAPTURE(BM_scan, 59715, "59715");
 
+// The queries' "\\xHH" escapes as bytes, so the file stays plain ASCII.
+std::string unescape(std::string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.substr(i, 2) == "\\x" && i + 3 < text.size()) {
+      bytes += char(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+      i += 3;
+    } else {
+      bytes += text[i];
+    }
+  }
+  return bytes;
+}
+
+double kilometres(double lat1, double lon1, double lat2, double lon2) {
+  constexpr double kRadians = 3.14159265358979323846 / 180;
+  double x = (lon2 - lon1) * kRadians * std::cos((lat1 + lat2) / 2 * kRadians);
+  double y = (lat2 - lat1) * kRadians;
+  return 6371 * std::sqrt(x * x + y * y);
+}
+
+std::string placeName(const Gazetteer& g, std::uint32_t i) { return displayName(g, g.places[i]); }
+Located placeAt(const Gazetteer& g, std::uint32_t i) {
+  return {displayName(g, g.places[i]), g.places[i].latitude, g.places[i].longitude};
+}
+std::vector<Located> answersOf(const Gazetteer& g, const WorldMatch& match) {
+  if (match.hit) return {*match.hit};
+  std::vector<Located> answers;
+  for (const WorldPlace* place : match.listed)
+    answers.push_back({displayName(g, *place), place->latitude, place->longitude});
+  return answers;
+}
+
+// The first place and the first ten of every query beside the place meant
+// (the most populous record of that name; an answer within 25 km of it
+// counts). Prints the misses, and the direct hits on another place.
+void hitRate(const Gazetteer& g) {
+  std::ifstream in(queriesFile);
+  if (!in) return (void)std::printf("no queries file %s\n", queriesFile.c_str());
+  std::map<std::string, Located> places;
+  for (std::uint32_t i = g.places.size(); i-- > 0;) places[placeName(g, i)] = placeAt(g, i);
+  int total = 0, first = 0, topTen = 0, wrongHits = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    auto tab = line.find('\t');
+    std::string query = unescape(line.substr(0, tab)), meant = line.substr(tab + 1);
+    auto at = places.find(meant);
+    if (at == places.end()) {
+      std::printf("  unknown place %s\n", meant.c_str());
+      continue;
+    }
+    ++total;
+    auto near = [&](const Located& p) {
+      return kilometres(p.latitude, p.longitude, at->second.latitude, at->second.longitude) < 25;
+    };
+    WorldMatch match = searchWorld(g, query);
+    bool direct = bool(match.hit);
+    std::vector<Located> answers = answersOf(g, match);
+    std::size_t rank = SIZE_MAX;
+    for (std::size_t i = 0; i < answers.size(); ++i)
+      if (near(answers[i])) {
+        rank = i;
+        break;
+      }
+    first += rank == 0;
+    topTen += rank < 10;
+    if (direct && rank != 0) ++wrongHits;
+    if (rank != 0)
+      std::printf("  %-22s %-28s %s\n", query.c_str(), meant.c_str(),
+                  rank < answers.size() ? ("at " + std::to_string(rank + 1)).c_str()
+                  : direct              ? ("wrong direct hit " + answers[0].name).c_str()
+                  : answers.empty()     ? "nothing"
+                                        : ("missing, first " + answers[0].name).c_str());
+  }
+  std::printf(
+      "hit rate: %d queries, place meant first %d (%.0f%%), in the first ten %d (%.0f%%), "
+      "direct hits on another place %d\n",
+      total, first, 100.0 * first / std::max(total, 1), topTen, 100.0 * topTen / std::max(total, 1),
+      wrongHits);
+}
+
 void BM_load(benchmark::State& state) {
   std::size_t places = 0;
   for (auto _ : state) {
@@ -128,12 +214,13 @@ class Reporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], "--data") == 0) {
-      dataFile = argv[i + 1];
+  for (int i = 1; i + 1 < argc;)
+    if (std::strcmp(argv[i], "--data") == 0 || std::strcmp(argv[i], "--queries") == 0) {
+      (argv[i][2] == 'd' ? dataFile : queriesFile) = argv[i + 1];
       std::memmove(argv + i, argv + i + 2, sizeof(char*) * (argc - i - 1));
       argc -= 2;
-      break;
+    } else {
+      ++i;
     }
   long before = residentKiB();
   auto start = std::chrono::steady_clock::now();
@@ -162,6 +249,7 @@ int main(int argc, char** argv) {
         query, reporter.p99Us[index], reporter.meanNs[index] / 1000, reporter.meanNs[scan] / 1000,
         reporter.meanNs[scan] / reporter.meanNs[index]);
   }
+  hitRate(g);
   benchmark::Shutdown();
   return 0;
 }
