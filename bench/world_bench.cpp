@@ -43,15 +43,18 @@ long residentKiB() {
 // What the index answers, found the slow way: every town's name tried for a
 // word that begins with the query, every ZIP code compared.
 std::size_t linearSearch(const Gazetteer& g, std::string_view query) {
-  std::string key = matchKey(asciiFromQuery(query));
+  std::string key = searchKey(asciiFromQuery(query));
   if (key.size() == 5 && key.find_first_not_of("0123456789") == std::string::npos) {
     for (const ZipCode& zip : g.zips)
       if (zip.code == std::uint32_t(std::stoul(key))) return 1;
     return 0;
   }
+  static std::vector<std::string> keys;
+  if (keys.empty())
+    for (const WorldPlace& place : g.places) keys.push_back(searchKey(arenaText(g, place.city)));
   std::vector<std::uint32_t> found;
   for (std::uint32_t i = 0; i < g.places.size(); ++i) {
-    std::string_view name = placeKey(g, i);
+    std::string_view name = keys[i];
     for (std::size_t at = 0; at < name.size(); at = name.find(' ', at) + 1) {
       if (name.substr(at, key.size()) == key) {
         found.push_back(i);
@@ -129,14 +132,12 @@ double kilometres(double lat1, double lon1, double lat2, double lon2) {
 
 std::string placeName(const Gazetteer& g, std::uint32_t i) { return displayName(g, g.places[i]); }
 Located placeAt(const Gazetteer& g, std::uint32_t i) {
-  return {displayName(g, g.places[i]), g.places[i].latitude, g.places[i].longitude};
+  return {displayName(g, g.places[i]), degrees(g.places[i].latitude),
+          degrees(g.places[i].longitude)};
 }
-std::vector<Located> answersOf(const Gazetteer& g, const WorldMatch& match) {
+std::vector<Located> answersOf(const Gazetteer&, const WorldMatch& match) {
   if (match.hit) return {*match.hit};
-  std::vector<Located> answers;
-  for (const WorldPlace* place : match.listed)
-    answers.push_back({displayName(g, *place), place->latitude, place->longitude});
-  return answers;
+  return match.listed;
 }
 
 // The first place and the first ten of every query beside the place meant

@@ -23,11 +23,11 @@ constexpr double kPi = 3.14159265358979323846;
 const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
 const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
 
-void addLink(std::string& body, const Gazetteer& world, const WorldPlace& place) {
-  std::string name = displayName(world, place);
+void addLink(std::string& body, const Located& place) {
   body += "<li>";
   body += place.population >= kMainPlacePopulation ? kFirstKind : kSecondKind;
-  body += reportLink(name, place.latitude, place.longitude) + "\">" + name + "</a></li>\n";
+  body +=
+      reportLink(place.name, place.latitude, place.longitude) + "\">" + place.name + "</a></li>\n";
 }
 
 std::string homePage(const Gazetteer& world) {
@@ -62,24 +62,23 @@ Place worldPlace(const Located& located) {
   return place;
 }
 
-std::string worldResultsPage(const Gazetteer& world, std::string_view query,
-                             const std::vector<const WorldPlace*>& listed) {
-  std::vector<const WorldPlace*> top, rest;
-  for (const WorldPlace* place : listed)
-    (place->population >= kMainPlacePopulation && top.size() < kTopCount ? top : rest)
-        .push_back(place);
+std::string worldResultsPage(std::string_view query, const std::vector<Located>& listed) {
+  std::vector<const Located*> top, rest;
+  for (const Located& place : listed)
+    (place.population >= kMainPlacePopulation && top.size() < kTopCount ? top : rest)
+        .push_back(&place);
   std::string body = "<h1>Search results for &ldquo;" + echoQuery(query) + "&rdquo;</h1>\n";
   body += "<p>" + std::to_string(listed.size()) + (listed.size() == 1 ? " place" : " places") +
           " found.</p>\n<section class=\"results\">\n";
   if (!top.empty() && !rest.empty()) {
     body += "<h2>Top locations &mdash; most populous</h2>\n<ul>\n";
-    for (const WorldPlace* place : top) addLink(body, world, *place);
+    for (const Located* place : top) addLink(body, *place);
     body += "</ul>\n<h2>More locations &mdash; all other matches</h2>\n<ul>\n";
   } else {
     body += "<h2>Matching locations &mdash; by population</h2>\n<ul>\n";
     rest.insert(rest.begin(), top.begin(), top.end());
   }
-  for (const WorldPlace* place : rest) addLink(body, world, *place);
+  for (const Located* place : rest) addLink(body, *place);
   body += "</ul>\n</section>\n";
   return pageDocument("Search results for " + echoQuery(query), body);
 }
@@ -92,7 +91,7 @@ WorldAnswer answerWorld(const Gazetteer& world, std::string_view path,
     WorldMatch match = searchWorld(world, text);
     if (match.hit) return {worldPlace(*match.hit), 200, ""};
     if (match.listed.empty()) return {std::nullopt, 200, notFoundPage(text)};
-    return {std::nullopt, 200, worldResultsPage(world, text, match.listed)};
+    return {std::nullopt, 200, worldResultsPage(text, match.listed)};
   }
   if (path.starts_with("/report/")) {
     auto link = parseReportLink(path);

@@ -26,5 +26,4 @@ WorldAnswer answerWorld(const Gazetteer& world, std::string_view path,
 // hit and its link bring the same weather.
 Place worldPlace(const Located& located);
 
-std::string worldResultsPage(const Gazetteer& world, std::string_view query,
-                             const std::vector<const WorldPlace*>& listed);
+std::string worldResultsPage(std::string_view query, const std::vector<Located>& listed);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <string>
 
@@ -41,14 +42,15 @@ TEST(World, ProgramReadsTheSearchesOfTheExtract) {
     bool extended;
     ScanOutcome outcome;
     std::vector<std::string> first;  // the first names listed
-    std::size_t entries = 1;
+    std::size_t entries = 1;         // listed: 0 when the number does not matter
     bool extendedAfter = false;
   } cases[] = {
       {"San Diego, CA", false, ScanOutcome::DirectHit, {"San Diego, CA"}},
       {"  san   diego , california ", false, ScanOutcome::DirectHit, {"San Diego, CA"}},
       // The ten most populous above, the other main towns below, then with
       // "extended" the whole second section, small towns too.
-      {"San", false, ScanOutcome::Listed, {"Santiago, Chile", "San Antonio, TX"}, 44},
+      // "SAN", San Diego's airport, is one of its other names.
+      {"San", false, ScanOutcome::Listed, {"San Diego, CA", "Santiago, Chile"}, 43},
       {"San", true, ScanOutcome::Listed, {"San Nicolas de los Garza, Mexico"}, 40},
       {"Springfield",
        false,
@@ -67,11 +69,66 @@ TEST(World, ProgramReadsTheSearchesOfTheExtract) {
       {"92101-1234", false, ScanOutcome::DirectHit, {"San Diego, CA 92101"}},
       {"12345-6789", false, ScanOutcome::Nothing, {}, 0},
       // Only small towns: the program falls back to them and ticks "extended".
-      {"Wellsville", false, ScanOutcome::Listed, {"Wellsville, NY", "Wellsville, NY"}, 6, true},
+      {"Wellsville",
+       false,
+       ScanOutcome::Listed,
+       {"Wellsville, Montgomery County, NY", "Wellsville, Allegany County, NY"},
+       6,
+       true},
       {"Qwzxv", false, ScanOutcome::Nothing, {}, 0},
       {"San Diego, Atlantis", false, ScanOutcome::Nothing, {}, 0},
       {std::string(3000, 'S') + "\x01\x7f%#&", false, ScanOutcome::Nothing, {}, 0},
       {"%25 # & %", false, ScanOutcome::Nothing, {}, 0},
+      // A direct hit only on a whole name: its own, another of its names,
+      // never the start of a word ("Nova Praha" is no hit for "Nova").
+      {"Praha", false, ScanOutcome::DirectHit, {"Prague, Czechia"}},
+      {"Nova", false, ScanOutcome::Listed, {"Nova Praha, Ukraine"}, 1},
+      {"Wien", false, ScanOutcome::DirectHit, {"Vienna, Austria"}},
+      {"M\xFCnchen", false, ScanOutcome::DirectHit, {"Munich, Germany"}},
+      {"Kiev", false, ScanOutcome::DirectHit, {"Kyiv, Ukraine"}},
+      {"SFO", false, ScanOutcome::DirectHit, {"San Francisco, CA"}},
+      // A town's own name before another town's other name (Munich's
+      // include "Monaco").
+      {"Monaco", false, ScanOutcome::Listed, {"Monaco, Monaco", "Munich, Germany"}, 2},
+      // Short forms and abbreviations, both ways.
+      {"St. Paul, MN", false, ScanOutcome::DirectHit, {"Saint Paul, MN"}},
+      {"Ft. Worth", false, ScanOutcome::DirectHit, {"Fort Worth, TX"}},
+      {"Washington, D.C.", false, ScanOutcome::DirectHit, {"Washington, DC"}},
+      {"washington dc", false, ScanOutcome::DirectHit, {"Washington, DC"}},
+      {"NYC", false, ScanOutcome::DirectHit, {"New York City, NY"}},
+      {"LA", false, ScanOutcome::Listed, {"Los Angeles, CA", "Lagos, Nigeria"}, 0},
+      // A region after the city, with or without a comma, anywhere.
+      {"Springfield IL", false, ScanOutcome::DirectHit, {"Springfield, IL"}},
+      {"boston ma", false, ScanOutcome::DirectHit, {"Boston, MA"}},
+      {"London, Ontario", false, ScanOutcome::DirectHit, {"London, Canada"}},
+      {"Victoria, BC", false, ScanOutcome::DirectHit, {"Victoria, Canada"}},
+      {"Sydney, NSW", false, ScanOutcome::DirectHit, {"Sydney, Australia"}},
+      {"Perth, Scotland", false, ScanOutcome::DirectHit, {"Perth, United Kingdom"}},
+      // Whole names before word starts, then people; sections of a town last.
+      {"Spring",
+       false,
+       ScanOutcome::Listed,
+       {"Spring, TX", "Spring Valley, NV", "Springfield, MO"},
+       0},
+      {"Victoria", false, ScanOutcome::Listed, {"Victoria, Canada", "Victoria, TX"}, 0},
+      {"Zur",
+       false,
+       ScanOutcome::Listed,
+       {"Zurich, Switzerland", "Zurich (Kreis 3), Switzerland"},
+       0},
+      // Typos: the near names as a list, never a direct hit.
+      {"Chicgo", false, ScanOutcome::Listed, {"Chicago, IL"}, 1},
+      {"Los Angelas", false, ScanOutcome::Listed, {"Los Angeles, CA", "Los Angeles, Chile"}, 2},
+      // A ZIP code that lost its leading zero.
+      {"2139", false, ScanOutcome::DirectHit, {"Cambridge, MA 02139"}},
+      // Towns of one name told apart, within the names' length.
+      {"Geneva",
+       false,
+       ScanOutcome::Listed,
+       {"Geneva, IL", "Geneva, NY", "Geneva, Fairfield County, OH", "Geneva, Ashtabula County, OH",
+        "Geneve, Switzerland"},
+       5},
+      {"Hamilton", true, ScanOutcome::Listed, {}, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("query [" + c.query.substr(0, 40) + "]" + (c.extended ? " extended" : ""));
@@ -82,10 +139,14 @@ TEST(World, ProgramReadsTheSearchesOfTheExtract) {
     EXPECT_EQ(scan.outcome, c.outcome);
     EXPECT_EQ(scan.notFoundCount, c.outcome == ScanOutcome::Nothing ? 1u : 0u);
     EXPECT_EQ(scan.extendedAfter, c.extended || c.extendedAfter);
-    EXPECT_EQ(scan.entries.size(), c.outcome == ScanOutcome::DirectHit ? 1u : c.entries);
+    if (c.outcome == ScanOutcome::DirectHit || c.entries > 0)
+      EXPECT_EQ(scan.entries.size(), c.outcome == ScanOutcome::DirectHit ? 1u : c.entries);
     std::vector<std::string> names;
+    std::set<std::string> distinct;
     for (const SearchEntry& entry : scan.entries) {
       if (names.size() < c.first.size()) names.push_back(entry.displayText);
+      EXPECT_TRUE(distinct.insert(entry.displayText).second) << entry.displayText;
+      EXPECT_LE(entry.displayText.size(), kMaxListedName) << entry.displayText;
       Answer report = get(entry.link);
       EXPECT_EQ(report.status, 200) << entry.link;
       EXPECT_EQ(scannedName(report.body), entry.displayText) << entry.link;
@@ -168,6 +229,9 @@ TEST(World, BadDataFileLines) {
       {head + town + "Z\t90210\tCA\t34.1\t-118.4\n",
        "line 4: unknown record or wrong number of fields"},
       {head + town + "C\tC1\tNowhere\n", "line 4: bad region"},
+      {head + "R\tCH\tZH\tZurich\t\n" + "P\tZurich\tCH\tZH\t1\t47\t8\tdistrict\t\tZueri|*Z\n", ""},
+      {head + "P\tZurich\tCH\t\t1\t47\t8\tcity\t\t\n", "line 3: bad kind"},
+      {head + "R\tCH\tZ/H\tZurich\t\n", "line 3: bad region"},
   };
   for (const auto& c : cases) EXPECT_EQ(parseGazetteer(c.text).error, c.error) << c.text;
 }
@@ -185,7 +249,7 @@ TEST(World, ServedOverHttp) {
   auto hit = client.Get("/?location=Z%FCrich");
   auto bad = client.Get("/report/austin-tx");
   // httplib itself would refuse a second '?', which the program sends raw.
-  auto question = client.Get("/?location=Z?rich");
+  auto question = client.Get("/?location=Qw?zx");
   server.stop();
   thread.join();
   ASSERT_TRUE(hit && bad && question);
