@@ -139,8 +139,9 @@ TEST(World, ProgramReadsTheSearchesOfTheExtract) {
     EXPECT_EQ(scan.outcome, c.outcome);
     EXPECT_EQ(scan.notFoundCount, c.outcome == ScanOutcome::Nothing ? 1u : 0u);
     EXPECT_EQ(scan.extendedAfter, c.extended || c.extendedAfter);
-    if (c.outcome == ScanOutcome::DirectHit || c.entries > 0)
+    if (c.outcome == ScanOutcome::DirectHit || c.entries > 0) {
       EXPECT_EQ(scan.entries.size(), c.outcome == ScanOutcome::DirectHit ? 1u : c.entries);
+    }
     std::vector<std::string> names;
     std::set<std::string> distinct;
     for (const SearchEntry& entry : scan.entries) {
