@@ -85,10 +85,9 @@ struct Loader {
   Gazetteer& world;
   std::vector<std::uint32_t> slots = std::vector<std::uint32_t>(1 << 16);  // 0: free
   std::size_t used = 0;
-  std::unordered_map<std::string_view, std::uint16_t> countryAt = {};
+  std::unordered_map<std::string, std::uint16_t> countryAt = {};
   std::unordered_map<std::string, std::uint16_t> regionAt = {};  // "US.CA", "CA.08"
-  std::vector<std::string_view> countryOf = {}, regionOf = {};   // of each place, until resolved
-  std::vector<std::pair<std::uint32_t, std::string_view>> otherNames = {};  // place, '|'-separated
+  std::string unknownCountry = {};  // the first place whose country is not listed
 
   static std::size_t hash(std::string_view text) {
     std::size_t h = 14695981039346656037ull;
@@ -118,10 +117,29 @@ struct Loader {
         ++used;
         return slots[i];
       }
-      if (textAt(world, slots[i]) == value) return slots[i];
+      const char* at = world.arena.data() + slots[i];
+      if (std::strncmp(at, value.data(), value.size()) == 0 && at[value.size()] == '\0')
+        return slots[i];
     }
   }
 };
+
+// A place's other names, '|'-separated, as whole keys; those marked as good
+// as the own name are flagged so.
+void addOtherNames(Loader& load, std::uint32_t place, std::string_view names,
+                   std::string_view own) {
+  std::string ownKey = searchKey(own);
+  while (!names.empty()) {
+    std::size_t bar = names.find('|');
+    std::string_view name = names.substr(0, bar);
+    names.remove_prefix(bar == std::string_view::npos ? names.size() : bar + 1);
+    bool trusted = !name.empty() && name[0] == kOwnMark;
+    if (trusted) name.remove_prefix(1);
+    std::string key = searchKey(name);
+    if (key.empty() || key == ownKey) continue;
+    load.world.others.push_back({place | (trusted ? kTrusted : 0), load.text(key)});
+  }
+}
 
 std::string parseLine(Loader& load, std::string_view line) {
   Gazetteer& world = load.world;
@@ -133,7 +151,7 @@ std::string parseLine(Loader& load, std::string_view line) {
     Region region{load.text(f[1]), load.text(f[2]), load.text(searchKey(f[1])),
                   load.text(searchKey(f[2])), 0};
     if (f[0] == "C") {
-      load.countryAt[f[1]] = std::uint16_t(world.countries.size());
+      load.countryAt[std::string(f[1])] = std::uint16_t(world.countries.size());
       world.countries.push_back(region);
     } else {
       load.regionAt["US." + std::string(f[1])] = std::uint16_t(world.regions.size());
@@ -163,12 +181,23 @@ std::string parseLine(Loader& load, std::string_view line) {
       if (!f[8].empty() && !isShowableName(f[8])) return "bad county name";
       place.district = f[7] == "district";
       place.county = load.text(f[8]);
-      if (!f[9].empty()) load.otherNames.emplace_back(world.places.size(), f[9]);
     }
     place.city = load.text(f[1]);
+    // Countries and regions are listed before use; a place of another
+    // country makes the whole file bad, told once the lines are read.
+    auto country = load.countryAt.find(std::string(f[2]));
+    if (country == load.countryAt.end()) {
+      if (load.unknownCountry.empty())
+        load.unknownCountry =
+            "place " + std::string(f[1]) + ": unknown country " + std::string(f[2]);
+      return "";
+    }
+    place.country = country->second;
+    auto region = load.regionAt.find(std::string(f[2]) + "." + std::string(f[3]));
+    if (region != load.regionAt.end()) place.region = std::uint16_t(region->second + 1);
+    auto number = std::uint32_t(world.places.size());
+    if (f.size() == 10) addOtherNames(load, number, f[9], f[1]);
     world.places.push_back(place);
-    load.countryOf.push_back(f[2]);
-    load.regionOf.push_back(f[3]);
     return "";
   }
   if (f[0] == "Z" && f.size() == 6) {
@@ -188,22 +217,32 @@ std::string parseLine(Loader& load, std::string_view line) {
 
 void buildIndex(Loader& load) {
   Gazetteer& world = load.world;
-  // The most populous first: a place's number is its rank.
-  std::vector<std::uint32_t> order(world.places.size());
-  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return world.places[a].population > world.places[b].population;
-  });
-  std::vector<WorldPlace> sorted;
-  sorted.reserve(order.size());
-  std::vector<std::uint32_t> rankOf(order.size());
-  for (std::uint32_t rank = 0; rank < order.size(); ++rank) {
-    sorted.push_back(world.places[order[rank]]);
-    rankOf[order[rank]] = rank;
+  // The most populous first: a place's number is its rank. The file comes
+  // so; other orders are put right.
+  auto morePeople = [](const WorldPlace& a, const WorldPlace& b) {
+    return a.population > b.population;
+  };
+  if (!std::is_sorted(world.places.begin(), world.places.end(), morePeople)) {
+    std::vector<std::uint32_t> order(world.places.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return morePeople(world.places[a], world.places[b]);
+    });
+    std::vector<WorldPlace> sorted;
+    sorted.reserve(order.size());
+    std::vector<std::uint32_t> rankOf(order.size());
+    for (std::uint32_t rank = 0; rank < order.size(); ++rank) {
+      sorted.push_back(world.places[order[rank]]);
+      rankOf[order[rank]] = rank;
+    }
+    world.places = std::move(sorted);
+    for (Gazetteer::Entry& other : world.others)
+      other.place = rankOf[other.place & kPlaceBits] | (other.place & kTrusted);
   }
-  world.places = std::move(sorted);
-  std::sort(world.zips.begin(), world.zips.end(),
-            [](const ZipCode& a, const ZipCode& b) { return a.code < b.code; });
+  if (!std::is_sorted(world.zips.begin(), world.zips.end(),
+                      [](const ZipCode& a, const ZipCode& b) { return a.code < b.code; }))
+    std::sort(world.zips.begin(), world.zips.end(),
+              [](const ZipCode& a, const ZipCode& b) { return a.code < b.code; });
 
   for (std::uint32_t i = 0; i < world.places.size(); ++i) {
     const WorldPlace& place = world.places[i];
@@ -213,21 +252,6 @@ void buildIndex(Loader& load) {
       if (at == 0 || text[at - 1] == ' ')
         world.index.push_back({i | (at == 0 ? Gazetteer::kWhole : 0), key + std::uint32_t(at)});
     if (place.population >= kTypoPopulation && !place.district) world.typoSet.push_back({i, key});
-  }
-  for (auto& [place, names] : load.otherNames) {
-    std::uint32_t rank = rankOf[place];
-    std::string ownKey = searchKey(textAt(world, world.places[rank].city));
-    std::string_view rest = names;
-    while (!rest.empty()) {
-      std::size_t bar = rest.find('|');
-      std::string_view name = rest.substr(0, bar);
-      rest.remove_prefix(bar == std::string_view::npos ? rest.size() : bar + 1);
-      bool trusted = !name.empty() && name[0] == kOwnMark;
-      if (trusted) name.remove_prefix(1);
-      std::string key = searchKey(name);
-      if (key.empty() || key == ownKey) continue;
-      world.others.push_back({rank | (trusted ? kTrusted : 0), load.text(key)});
-    }
   }
   auto byText = [&](const Gazetteer::Entry& a, const Gazetteer::Entry& b) {
     int order = std::strcmp(world.arena.data() + a.offset, world.arena.data() + b.offset);
@@ -248,6 +272,8 @@ void buildIndex(Loader& load) {
   for (std::size_t node = leaves - 1; node > 0; --node)
     world.rangeMin[node] = std::min(world.rangeMin[2 * node], world.rangeMin[2 * node + 1]);
   world.arena.shrink_to_fit();
+  world.places.shrink_to_fit();
+  world.zips.shrink_to_fit();
   world.index.shrink_to_fit();
   world.others.shrink_to_fit();
   world.typoSet.shrink_to_fit();
@@ -540,15 +566,17 @@ std::string searchKey(std::string_view text) {
   return key;
 }
 
-Gazetteer parseGazetteer(std::string_view text) {
+namespace {
+
+// Reads the lines that `next` gives, one at a time, so that the file itself
+// is never held whole.
+template <typename NextLine>
+Gazetteer readGazetteer(NextLine next) {
   Gazetteer world;
   world.arena.assign(1, '\0');
   Loader load{world};
-  std::string_view rest = text;
-  for (int number = 1; !rest.empty(); ++number) {
-    std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+  std::string_view line;
+  for (int number = 1; next(line); ++number) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == '#') continue;
     std::string error = parseLine(load, line);
@@ -557,28 +585,28 @@ Gazetteer parseGazetteer(std::string_view text) {
       return world;
     }
   }
-  // Countries are listed before use or not at all; look them up once.
-  for (std::size_t i = 0; i < world.places.size(); ++i) {
-    WorldPlace& place = world.places[i];
-    auto country = load.countryAt.find(load.countryOf[i]);
-    if (country == load.countryAt.end()) {
-      world.error = "place " + std::string(textAt(world, place.city)) + ": unknown country " +
-                    std::string(load.countryOf[i]);
-      return world;
-    }
-    place.country = country->second;
-    auto region =
-        load.regionAt.find(std::string(load.countryOf[i]) + "." + std::string(load.regionOf[i]));
-    if (region != load.regionAt.end()) place.region = std::uint16_t(region->second + 1);
+  if (!load.unknownCountry.empty()) {
+    world.error = load.unknownCountry;
+    return world;
   }
   if (world.places.empty()) {
     world.error = "no places";
     return world;
   }
-  load.countryOf = {};
-  load.regionOf = {};
   buildIndex(load);
   return world;
+}
+
+}  // namespace
+
+Gazetteer parseGazetteer(std::string_view text) {
+  return readGazetteer([&](std::string_view& line) {
+    if (text.empty()) return false;
+    std::size_t end = text.find('\n');
+    line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    return true;
+  });
 }
 
 Gazetteer loadGazetteer(const std::string& path) {
@@ -588,13 +616,12 @@ Gazetteer loadGazetteer(const std::string& path) {
     world.error = "cannot open " + path;
     return world;
   }
-  std::string text;
-  {
-    std::ostringstream read;
-    read << file.rdbuf();
-    text = std::move(read).str();
-  }
-  Gazetteer world = parseGazetteer(text);
+  std::string buffer;
+  Gazetteer world = readGazetteer([&](std::string_view& line) {
+    if (!std::getline(file, buffer)) return false;
+    line = buffer;
+    return true;
+  });
   if (!world.error.empty()) world.error = path + ": " + world.error;
   return world;
 }
