@@ -1,6 +1,7 @@
 #include "service/places/gazetteer.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -364,9 +365,22 @@ std::optional<std::uint32_t> zipCodeOf(std::string_view key) {
 // Edits between two keys (insertions, deletions, substitutions and swaps of
 // neighbours), or more than `most` when there are more.
 int editsWithin(std::string_view a, std::string_view b, int most) {
-  if (std::abs(int(a.size()) - int(b.size())) > most) return most + 1;
+  constexpr std::size_t kLongest = 127;
+  if (std::abs(int(a.size()) - int(b.size())) > most || a.size() > kLongest ||
+      b.size() > kLongest)
+    return most + 1;
+  // Each edit changes the set of letters by at most two: a cheap way out
+  // for most towns.
+  auto letters = [](std::string_view text) {
+    std::uint64_t set = 0;
+    for (char c : text) set |= std::uint64_t(1) << (static_cast<unsigned char>(c) & 63);
+    return set;
+  };
+  if (std::popcount(letters(a) ^ letters(b)) > 2 * most) return most + 1;
   const std::size_t n = b.size();
-  std::vector<int> before(n + 1), previous(n + 1), current(n + 1);
+  // Three rows of the table, on the stack: this runs for every big town.
+  int rows[3][kLongest + 1];
+  int *before = rows[0], *previous = rows[1], *current = rows[2];
   for (std::size_t j = 0; j <= n; ++j) previous[j] = int(j);
   for (std::size_t i = 1; i <= a.size(); ++i) {
     current[0] = int(i);
@@ -379,8 +393,10 @@ int editsWithin(std::string_view a, std::string_view b, int most) {
       least = std::min(least, current[j]);
     }
     if (least > most) return most + 1;
-    std::swap(before, previous);
-    std::swap(previous, current);
+    int* spare = before;
+    before = previous;
+    previous = current;
+    current = spare;
   }
   return previous[n];
 }
