@@ -366,8 +366,7 @@ std::optional<std::uint32_t> zipCodeOf(std::string_view key) {
 // neighbours), or more than `most` when there are more.
 int editsWithin(std::string_view a, std::string_view b, int most) {
   constexpr std::size_t kLongest = 127;
-  if (std::abs(int(a.size()) - int(b.size())) > most || a.size() > kLongest ||
-      b.size() > kLongest)
+  if (std::abs(int(a.size()) - int(b.size())) > most || a.size() > kLongest || b.size() > kLongest)
     return most + 1;
   // Each edit changes the set of letters by at most two: a cheap way out
   // for most towns.
@@ -507,12 +506,14 @@ std::vector<std::uint32_t> typos(const Gazetteer& world, const Reading& reading)
 }
 
 // Names for a list in which no two are alike: places that share a name get
-// their division, then their county, then a number, as long as the name
-// stays within kMaxListedName.
+// their division ("Hamilton, Waikato, New Zealand"), or where that does not
+// tell them apart their county ("Geneva, Ashtabula County, OH"), then a
+// number, as long as the name stays within kMaxListedName.
 std::vector<std::string> distinctNames(const Gazetteer& world,
                                        const std::vector<std::uint32_t>& places) {
-  std::vector<std::string> names;
-  for (std::uint32_t place : places) names.push_back(displayName(world, world.places[place]));
+  std::vector<std::string> base, names;
+  for (std::uint32_t place : places) base.push_back(displayName(world, world.places[place]));
+  names = base;
   auto clashes = [&]() {
     std::unordered_map<std::string, int> count;
     for (const std::string& name : names) ++count[name];
@@ -520,26 +521,25 @@ std::vector<std::string> distinctNames(const Gazetteer& world,
     for (const std::string& name : names) clash.push_back(count[name] > 1);
     return clash;
   };
-  auto qualify = [&](std::size_t i, std::string_view mark) {
-    if (mark.empty()) return;
-    // "Hamilton, Waikato, New Zealand", "Geneva, Ashtabula County, OH".
-    std::string name = names[i];
+  // The mark goes before the state or country: "City, mark, ST".
+  auto marked = [&](std::size_t i, std::string_view mark) {
+    const std::string& name = base[i];
     std::size_t comma = name.rfind(", ");
     std::string longer = name.substr(0, comma) + ", " + std::string(mark) + name.substr(comma);
-    if (longer.size() <= kMaxListedName && name.find(std::string(mark) + ",") == std::string::npos)
-      names[i] = longer;
+    bool same = name.substr(0, comma) == mark;  // "Victoria, Victoria, Australia"
+    return mark.empty() || same || longer.size() > kMaxListedName ? name : longer;
   };
   auto clash = clashes();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const WorldPlace& p = world.places[places[i]];
     bool american = textAt(world, world.countries[p.country].code) == "US";
     if (clash[i] && p.region && !american)
-      qualify(i, textAt(world, world.regions[p.region - 1].name));
+      names[i] = marked(i, textAt(world, world.regions[p.region - 1].name));
   }
-  clash = clashes();
+  std::vector<bool> still = clashes();
   for (std::size_t i = 0; i < names.size(); ++i)
-    if (clash[i] && world.places[places[i]].county)
-      qualify(i, textAt(world, world.places[places[i]].county));
+    if (clash[i] && still[i] && world.places[places[i]].county)
+      names[i] = marked(i, textAt(world, world.places[places[i]].county));
   clash = clashes();
   std::unordered_map<std::string, int> seen;
   for (std::size_t i = 0; i < names.size(); ++i) {
