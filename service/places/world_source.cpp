@@ -6,9 +6,9 @@
 #include "service/pages/pages.h"
 #include "service/places/report_link.h"
 
-// A results page lists at most 50 towns, the most populous first. When some
-// are main towns (5,000 people or more), "Top locations &mdash;" holds the
-// ten most populous of those as first-kind links and "More locations
+// A results page lists at most 50 towns in the order the search gives, the
+// best matches first. When some are main towns (5,000 people or more), "Top
+// locations &mdash;" holds the first ten of those as first-kind links and "More locations
 // &mdash;" the rest, main towns as first-kind and smaller ones as
 // second-kind links: the program lists the first kind of both sections, and
 // with "extended" both kinds of the second. When none is a main town, one
@@ -71,11 +71,11 @@ std::string worldResultsPage(std::string_view query, const std::vector<Located>&
   body += "<p>" + std::to_string(listed.size()) + (listed.size() == 1 ? " place" : " places") +
           " found.</p>\n<section class=\"results\">\n";
   if (!top.empty() && !rest.empty()) {
-    body += "<h2>Top locations &mdash; most populous</h2>\n<ul>\n";
+    body += "<h2>Top locations &mdash; best matches</h2>\n<ul>\n";
     for (const Located* place : top) addLink(body, *place);
     body += "</ul>\n<h2>More locations &mdash; all other matches</h2>\n<ul>\n";
   } else {
-    body += "<h2>Matching locations &mdash; by population</h2>\n<ul>\n";
+    body += "<h2>Matching locations &mdash; best matches first</h2>\n<ul>\n";
     rest.insert(rest.begin(), top.begin(), top.end());
   }
   for (const Located* place : rest) addLink(body, *place);
