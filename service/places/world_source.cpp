@@ -8,8 +8,8 @@
 
 // A results page lists at most 50 towns in the order the search gives, the
 // best matches first. When some are main towns (5,000 people or more), "Top
-// locations &mdash;" holds the first ten of those as first-kind links and "More locations
-// &mdash;" the rest, main towns as first-kind and smaller ones as
+// locations &mdash;" holds the first ten of those as first-kind links and
+// "More locations &mdash;" the rest, main towns as first-kind and smaller ones as
 // second-kind links: the program lists the first kind of both sections, and
 // with "extended" both kinds of the second. When none is a main town, one
 // "Matching locations &mdash;" section of second-kind links makes the
