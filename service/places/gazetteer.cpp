@@ -701,13 +701,17 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
       return match;
     }
   }
-  // One place named whole, and no bigger one whose word merely starts so.
+  // One place named whole, and no bigger one whose word merely starts so;
+  // through another name only when no town's word starts so at all: the
+  // user may be typing it ("Los" is Lagos's airport, and Los Angeles).
   if (readings[0].region.empty()) {
     std::vector<std::uint32_t> named = plain.own;
     named.insert(named.end(), plain.other.begin(), plain.other.end());
     std::sort(named.begin(), named.end());
     named.erase(std::unique(named.begin(), named.end()), named.end());
-    if (named.size() == 1 && (plain.begun.empty() || plain.begun[0] >= named[0])) {
+    bool alone =
+        plain.own.empty() ? plain.begun.empty() : plain.begun.empty() || plain.begun[0] >= named[0];
+    if (named.size() == 1 && alone) {
       match.hit = locatedOf(world, named[0], displayName(world, world.places[named[0]]));
       return match;
     }

@@ -172,7 +172,11 @@ std::string otherNames(const std::string& list, const std::string& own) {
   std::string names;
   std::stringstream stream(list);
   for (std::string name; std::getline(stream, name, ',');) {
-    if (!isLatin(name)) continue;
+    // Airport and other codes ("LOS", "SAN") would pass for the start of
+    // a name being typed.
+    bool code = name.size() <= 4 &&
+                std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    if (!isLatin(name) || code) continue;
     std::string ascii = showableName(asciiFromUtf8(name));
     if (ascii.empty() || ascii.size() > kMaxOtherName || !keys.insert(keyOf(ascii)).second)
       continue;
