@@ -514,11 +514,15 @@ std::vector<std::string> distinctNames(const Gazetteer& world,
   std::vector<std::string> base, names;
   for (std::uint32_t place : places) base.push_back(displayName(world, world.places[place]));
   names = base;
+  // Which names another entry shares: neighbours once sorted.
   auto clashes = [&]() {
-    std::unordered_map<std::string, int> count;
-    for (const std::string& name : names) ++count[name];
-    std::vector<bool> clash;
-    for (const std::string& name : names) clash.push_back(count[name] > 1);
+    std::vector<std::uint32_t> order(names.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
+    std::vector<bool> clash(names.size());
+    for (std::size_t k = 1; k < order.size(); ++k)
+      if (names[order[k]] == names[order[k - 1]]) clash[order[k]] = clash[order[k - 1]] = true;
     return clash;
   };
   // The mark goes before the state or country: "City, mark, ST".
@@ -541,10 +545,10 @@ std::vector<std::string> distinctNames(const Gazetteer& world,
     if (clash[i] && still[i] && world.places[places[i]].county)
       names[i] = marked(i, textAt(world, world.places[places[i]].county));
   clash = clashes();
-  std::unordered_map<std::string, int> seen;
+  const std::vector<std::string> before = names;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (!clash[i]) continue;
-    int number = ++seen[names[i]];
+    int number = 1 + int(std::count(before.begin(), before.begin() + i, before[i]));
     if (number == 1) continue;
     std::string mark = " (" + std::to_string(number) + ")";
     std::string name = names[i].substr(0, kMaxListedName - mark.size());
