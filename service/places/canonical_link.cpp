@@ -45,9 +45,9 @@ CoordinateIndex indexByCoordinates(const Gazetteer& world) {
   index.keys.reserve(world.places.size() + world.zips.size());
   std::uint32_t item = 0;
   for (const WorldPlace& place : world.places)
-    index.keys.push_back({fixed(place.latitude), fixed(place.longitude), item++});
+    index.keys.push_back({fixed(degrees(place.latitude)), fixed(degrees(place.longitude)), item++});
   for (const ZipCode& zip : world.zips)
-    index.keys.push_back({fixed(zip.latitude), fixed(zip.longitude), item++});
+    index.keys.push_back({fixed(degrees(zip.latitude)), fixed(degrees(zip.longitude)), item++});
   std::sort(index.keys.begin(), index.keys.end(), before);
   return index;
 }
@@ -62,10 +62,12 @@ std::vector<std::string> linksAt(const Gazetteer& world, const CoordinateIndex& 
        ++it) {
     if (it->item < world.places.size()) {
       const WorldPlace& place = world.places[it->item];
-      links.push_back(reportLink(displayName(world, place), place.latitude, place.longitude));
+      links.push_back(
+          reportLink(displayName(world, place), degrees(place.latitude), degrees(place.longitude)));
     } else {
       const ZipCode& zip = world.zips[it->item - world.places.size()];
-      links.push_back(reportLink(zipName(zip), zip.latitude, zip.longitude));
+      links.push_back(
+          reportLink(zipName(world, zip), degrees(zip.latitude), degrees(zip.longitude)));
     }
   }
   return links;
@@ -87,7 +89,21 @@ LinkVerdict checkReportLink(const Gazetteer& world, const CoordinateIndex& index
   if (!latitude || !longitude) return {404, ""};
   std::vector<std::string> links = linksAt(world, index, *latitude, *longitude);
   if (links.empty()) return {404, ""};
-  if (std::find(links.begin(), links.end(), path) != links.end())
+  bool canonical = std::find(links.begin(), links.end(), path) != links.end();
+  // A name that a results page gave a town to tell it from its namesakes
+  // ("Geneva, Ashtabula County, OH") is that town's link too, at the
+  // coordinates exactly as the service writes them.
+  auto parsed = parseReportLink(path);
+  CoordinateIndex::Key key{fixed(*latitude), fixed(*longitude), 0};
+  for (auto it = std::lower_bound(index.keys.begin(), index.keys.end(), key, before);
+       !canonical && parsed && it != index.keys.end() && it->latitude == key.latitude &&
+       it->longitude == key.longitude && it->item < world.places.size();
+       ++it) {
+    const WorldPlace& place = world.places[it->item];
+    canonical = reportLink(parsed->name, *latitude, *longitude) == path &&
+                isListedName(world, place, parsed->name);
+  }
+  if (canonical)
     return hasQuery ? LinkVerdict{301, std::string(path)} : LinkVerdict{200, std::string(path)};
   // Another form of a place's link: the place it names, else the first.
   std::string_view name = slash == std::string_view::npos ? "" : rest.substr(slash + 1);

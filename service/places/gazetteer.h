@@ -6,90 +6,118 @@
 // The data file is tab-separated text, one record a line, '#' a comment:
 //   C  code  English name                        a country
 //   S  code  name                                a US state (or territory)
-//   P  city  country  region  population  lat  lon
+//   R  country  code  name  short code           a first-level division elsewhere
+//   P  city  country  region  population  lat  lon  [kind  county  other names]
 //   Z  zip  state  lat  lon  nearest city (may be empty)
-// "region" is the state code for US places and empty elsewhere.
+// "region" is the state code in the United States and the division's code
+// (an R record's) elsewhere, or empty. "kind" is "district" for a section of
+// a town that is listed itself; "county" the second-level division's name;
+// "other names" are '|'-separated. The data is held compactly: every name
+// once in one arena, records of fixed size that point into it.
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+struct Region {
+  std::uint32_t code = 0, name = 0;                      // arena offsets of the display texts
+  std::uint32_t codeKey = 0, nameKey = 0, shortKey = 0;  // of the match keys
+  std::uint16_t country = 0;                             // the country's index, for divisions
+};
+
 struct WorldPlace {
-  std::string_view city;
-  std::string_view region;
-  std::uint16_t country = 0;  // index into Gazetteer::countries
+  std::uint32_t city = 0;    // arena offset of the display name
+  std::uint32_t county = 0;  // arena offset, 0 for none
   std::uint32_t population = 0;
-  double latitude = 0, longitude = 0;
+  std::int32_t latitude = 0, longitude = 0;  // in 1e-5 degrees
+  std::uint16_t country = 0;                 // index into Gazetteer::countries
+  std::uint16_t region = 0;                  // 1 + index into Gazetteer::regions, 0 for none
+  bool district = false;
 };
 
 struct ZipCode {
   std::uint32_t code = 0;
-  std::string_view state;
-  std::string_view nearest;  // the nearest town of its state within 30 km, or empty
-  double latitude = 0, longitude = 0;
-};
-
-struct Region {
-  std::string_view code, name;
-  std::string codeKey, nameKey;  // match keys
+  std::uint32_t nearest = 0;  // arena offset of the nearest town of its state, 0 for none
+  std::int32_t latitude = 0, longitude = 0;  // in 1e-5 degrees
+  char state[2] = {};
 };
 
 struct Gazetteer {
-  // The file's bytes, which every view here points into; shared, so that
-  // the views outlive a move of the whole.
-  std::shared_ptr<const std::string> text;
-  std::vector<Region> countries, states;
-  std::vector<WorldPlace> places;  // the most populous first
-  std::vector<ZipCode> zips;       // by code
-  // The match key of every city, back to back; a place's key runs from
-  // keyStart[i] to keyStart[i + 1].
-  std::string keys;
-  std::vector<std::uint32_t> keyStart;
-  // Every word start of every key, sorted by the key's text from there.
+  // Every text, each ended by a zero byte; offset 0 is the empty text.
+  std::string arena;
+  std::vector<Region> countries, regions;  // regions: US states and divisions elsewhere
+  std::vector<WorldPlace> places;          // the most populous first
+  std::vector<ZipCode> zips;               // by code
+  // Every word start of every place's own name key, sorted by the key's text
+  // from there; `place` has kWhole set when the word starts the name.
   struct Entry {
     std::uint32_t place;
-    std::uint32_t offset;
+    std::uint32_t offset;  // into arena
   };
+  static constexpr std::uint32_t kWhole = 1u << 31;
   std::vector<Entry> index;
+  // The places' other names, whole keys only, sorted by key.
+  std::vector<Entry> others;
   // A segment tree of the least place (the most populous) over the index:
   // leaves from rangeMin.size() / 2 on. A prefix's matches are one range of
   // the index; the tree yields its most populous places without visiting
   // the whole range.
   std::vector<std::uint32_t> rangeMin;
-  std::string error;  // empty when the file was read whole
+  std::vector<Entry> typoSet;  // the towns typos are tried against, with their keys
+  std::string error;           // empty when the file was read whole
 };
 
-Gazetteer parseGazetteer(std::string text);
+Gazetteer parseGazetteer(std::string_view text);
 Gazetteer loadGazetteer(const std::string& path);
 
-std::string_view placeKey(const Gazetteer& world, std::uint32_t place);
+// A text of the arena.
+std::string_view arenaText(const Gazetteer& world, std::uint32_t offset);
+double degrees(std::int32_t value);
 
 // "San Diego, CA" in the United States, "Zurich, Switzerland" elsewhere.
 std::string displayName(const Gazetteer& world, const WorldPlace& place);
 
+// Whether a results page may list `place` as `name`: its display name, or
+// that name told apart from a namesake's by its division, its county or a
+// number (see the results' distinct names).
+bool isListedName(const Gazetteer& world, const WorldPlace& place, std::string_view name);
+
 // "Beverly Hills, CA 90210", or "ZIP 59715, MT" with no town near.
-std::string zipName(const ZipCode& zip);
+std::string zipName(const Gazetteer& world, const ZipCode& zip);
+
+// The match key of a name or query: matchKey's words with the usual short
+// forms written out ("st" is "saint", "ft" "fort", "mt" "mount", "pt"
+// "point", "ste" "sainte") and runs of single letters joined ("d c" is "dc").
+std::string searchKey(std::string_view text);
 
 // Towns with fewer people are listed as minor places.
 constexpr std::uint32_t kMainPlacePopulation = 5000;
 constexpr std::size_t kMaxListed = 50;
+// The longest name a results page gives a place: the program shows it in a
+// menu and a tooltip of 128 bytes beside the temperature.
+constexpr std::size_t kMaxListedName = 60;
 
 struct Located {
   std::string name;
   double latitude = 0, longitude = 0;
+  std::uint32_t population = 0;
 };
 
 struct WorldMatch {
-  std::optional<Located> hit;             // a direct hit
-  std::vector<const WorldPlace*> listed;  // otherwise, the most populous first
+  std::optional<Located> hit;  // a direct hit
+  // Otherwise the places in the order to list them, each with a name no
+  // other of them has.
+  std::vector<Located> listed;
 };
 
 // `query` is the decoded query text, in UTF-8 or Windows-1252. Forms: a name
-// or the beginning of a name word; "City, ST" or "City, Country" (the part
-// after the comma narrows by state code or name, country code or name); a
-// ZIP code or ZIP+4. One match, an exact "City, ST" or "City, Country", or a
-// known ZIP code is a direct hit.
+// (a town's own or one of its other names) or the beginning of a word of an
+// own name; that followed by a state, division or country (code or name),
+// with or without a comma; a ZIP code, ZIP+4, or a ZIP code that lost its
+// leading zero. A direct hit when the query names one place whole, or a
+// whole name with a whole region (its most populous place), or a known ZIP
+// code. When nothing matches, towns of 15,000 people or more within two
+// edits are listed.
 WorldMatch searchWorld(const Gazetteer& world, std::string_view query);

@@ -6,10 +6,10 @@
 #include "service/places/canonical_link.h"
 #include "service/places/report_link.h"
 
-// A results page lists at most 50 towns, the most populous first. When some
-// are main towns (5,000 people or more), "Top locations &mdash;" holds the
-// ten most populous of those as first-kind links and "More locations
-// &mdash;" the rest, main towns as first-kind and smaller ones as
+// A results page lists at most 50 towns in the order the search gives, the
+// best matches first. When some are main towns (5,000 people or more), "Top
+// locations &mdash;" holds the first ten of those as first-kind links and
+// "More locations &mdash;" the rest, main towns as first-kind and smaller ones as
 // second-kind links: the program lists the first kind of both sections, and
 // with "extended" both kinds of the second. When none is a main town, one
 // "Matching locations &mdash;" section of second-kind links makes the
@@ -19,20 +19,18 @@ namespace {
 
 constexpr std::size_t kTopCount = 10;
 
-Listed listed(const Gazetteer& world, const WorldPlace& place) {
-  std::string name = displayName(world, place);
-  std::string link = reportLink(name, place.latitude, place.longitude);
-  return {std::move(name), std::move(link),
+Listed listed(const Located& place) {
+  return {place.name, reportLink(place.name, place.latitude, place.longitude),
           place.population >= kMainPlacePopulation ? LinkKind::First : LinkKind::Second};
 }
 
-ResultList listPlaces(const Gazetteer& world, const std::vector<const WorldPlace*>& places) {
+ResultList listPlaces(const std::vector<Located>& places) {
   ResultList list;
-  list.topNote = "most populous";
-  list.matchingNote = "by population";
-  for (const WorldPlace* place : places) {
-    bool top = place->population >= kMainPlacePopulation && list.top.size() < kTopCount;
-    (top ? list.top : list.more).push_back(listed(world, *place));
+  list.topNote = "best matches";
+  list.matchingNote = "best matches first";
+  for (const Located& place : places) {
+    bool top = place.population >= kMainPlacePopulation && list.top.size() < kTopCount;
+    (top ? list.top : list.more).push_back(listed(place));
   }
   if (list.more.empty()) std::swap(list.top, list.more);
   return list;
@@ -75,7 +73,7 @@ PlaceSource worldSource(Gazetteer gazetteer) {
     if (match.hit)
       found.hit = worldPlace(*match.hit);
     else
-      found.list = listPlaces(*world, match.listed);
+      found.list = listPlaces(match.listed);
     return found;
   };
   source.resolve = [](std::string_view path) -> std::optional<Place> {

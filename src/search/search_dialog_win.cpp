@@ -5,6 +5,7 @@
 
 #include "common/program_win.h"
 #include "resource.h"
+#include "search/query_text.h"
 #include "search/search_query.h"
 #include "search/search_results.h"
 #include "common/service_url.h"
@@ -88,7 +89,8 @@ DWORD WINAPI searchWorker(void* parameter) {
   char query[kTextSize] = "";
   if (GetDlgItemTextA(dialog, IDC_QUERY, query, sizeof query) == 0) return 0;
   SendMessageA(dialog, WM_SEARCH_STARTED, 0, 0);
-  NormalisedQuery forms = normaliseQuery(query);
+  // UTF-8 on the way, so that no letter depends on the code page at either end.
+  NormalisedQuery forms = normaliseQuery(utf8FromAnsi(query));
   std::optional<std::string> page;
   {
     ComApartment com;

@@ -39,6 +39,7 @@ TEST(SearchQuery, LinksEscapeWhatWouldBreakThem) {
       {"\"\\^`{|}", "/?location=%22%5C%5E%60%7B%7C%7D", "/%22%5C%5E%60%7B%7C%7D"},
       {"tab\there\x7F", "/?location=tab%09here%7F", "/tab%09here%7F"},
       {"Z\xFCrich", "/?location=Z%FCrich", "/Z%FCrich"},
+      {"Z\xC3\xBCrich S\xC3\xA3o", "/?location=Z%C3%BCrich+S%C3%A3o", "/Z%C3%BCrich_S%C3%A3o"},
       {"where? a/b", "/?location=where?+a/b", "/where%3F_a/b"},
   };
   for (const Case& c : cases) {

@@ -291,6 +291,10 @@ TEST(Http, ReportLinksHaveOneForm) {
       {"/report/32.7157,-117.1647/Somewhere_Else,_XX", 301, sanDiego},
       {"/report/32.7157,-117.1647/", 301, sanDiego},
       {"/report/40.75065,-73.99729/New_York_City,_NY_10001", 301, zip},
+      // A name a results page gives a town to tell it from its namesakes.
+      {"/report/41.8051,-80.9481/Geneva,_Ashtabula_County,_OH", 200, ""},
+      {"/report/41.8051,-80.9481/Geneva,_Any_County,_OH", 301,
+       "/report/41.8051,-80.9481/Geneva,_OH"},
       {"/report/0.0001,0.0001/Nowhere", 404, ""},
       {"/report/32.7158,-117.1647/San_Diego,_CA", 404, ""},
       {"/report/32.7157;-117.1647/San_Diego,_CA", 404, ""},

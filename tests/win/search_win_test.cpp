@@ -1,3 +1,4 @@
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "app/slide_win.h"
+#include "common/service_url.h"
 #include "main_window_fixture.h"
 #include "resource.h"
 #include "search/search_dialog_win.h"
@@ -239,6 +241,96 @@ TEST_F(SearchDialog, EscapeDuringACommitStillCommits) {
   EXPECT_STREQ(settings.cities[0], "Austin, TX");
   EXPECT_STREQ(settings.cities[1], "Oslo, Norway");
   EXPECT_NE(readFile(settingsFile()).find("City0=Austin, TX"), std::string::npos);
+}
+
+// A stand-in service on a loopback port of its own: keeps the first line of
+// each request and answers with a results page listing one place.
+struct RequestRecorder {
+  SOCKET listener = INVALID_SOCKET;
+  int port = 0;
+  HANDLE thread = nullptr;
+  CRITICAL_SECTION lock;
+  std::vector<std::string> lines;
+
+  RequestRecorder() {
+    InitializeCriticalSection(&lock);
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listener, 4) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+      return;
+    port = ntohs(address.sin_port);
+    thread = CreateThread(
+        nullptr, 0,
+        [](void* self) -> DWORD { return static_cast<RequestRecorder*>(self)->serve(); }, this, 0,
+        nullptr);
+  }
+  ~RequestRecorder() {
+    closesocket(listener);  // ends the accept loop
+    if (thread) WaitForSingleObject(thread, 5000), CloseHandle(thread);
+    WSACleanup();
+    DeleteCriticalSection(&lock);
+  }
+  DWORD serve() {
+    const std::string page =
+        "<html><body><h2>Matching locations &mdash; 1 found</h2><ul><li><a "
+        "class=\"resolveLinkSpecial\" href=\"/report/47.3667,8.5500/Zurich,_Switzerland\">"
+        "Zurich, Switzerland</a></li></ul></body></html>";
+    for (SOCKET client; (client = accept(listener, nullptr, nullptr)) != INVALID_SOCKET;) {
+      std::string request;
+      char buffer[2048];
+      DWORD timeout = 5000;
+      setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+                 sizeof timeout);
+      for (int got; request.find("\r\n\r\n") == std::string::npos && request.size() < 16384 &&
+                    (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
+        request.append(buffer, got);
+      EnterCriticalSection(&lock);
+      lines.push_back(request.substr(0, request.find("\r\n")));
+      LeaveCriticalSection(&lock);
+      std::string answer =
+          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: "
+          "no-store\r\nConnection: close\r\nContent-Length: " +
+          std::to_string(page.size()) + "\r\n\r\n" + page;
+      send(client, answer.data(), int(answer.size()), 0);
+      shutdown(client, SD_SEND);
+      closesocket(client);
+    }
+    return 0;
+  }
+  std::vector<std::string> requests() {
+    EnterCriticalSection(&lock);
+    std::vector<std::string> copy = lines;
+    LeaveCriticalSection(&lock);
+    return copy;
+  }
+};
+
+// A letter of the ANSI code page reaches the service as UTF-8, percent-encoded.
+TEST_F(SearchDialog, ANonAsciiQueryReachesTheServiceAsUtf8) {
+  startWithOslo();
+  RequestRecorder service;
+  ASSERT_GT(service.port, 0);
+  ASSERT_TRUE(useServiceBaseUrl("http://127.0.0.1:" + std::to_string(service.port)));
+  // "Zürich" as this system's code page writes it, as a user would type it.
+  char typed[32] = "";
+  WideCharToMultiByte(CP_ACP, 0, L"Z\u00FCrich  am See", -1, typed, sizeof typed, nullptr, nullptr);
+  std::vector<std::string> shown;
+  openAndDrive([&](HWND dialog) {
+    search(dialog, typed);
+    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    shown = listed(dialog);
+  });
+  useServiceBaseUrl(kServiceBaseUrl);
+  ASSERT_FALSE(service.requests().empty());
+  EXPECT_EQ(service.requests()[0], "GET /?location=Z%C3%BCrich+am+See HTTP/1.1");
+  EXPECT_EQ(shown, std::vector<std::string>{"Zurich, Switzerland"});
 }
 
 TEST_F(SearchDialog, ASecondOpeningBringsTheOpenDialogForward) {

