@@ -11,6 +11,9 @@
 
 #include "service/weather/call_budget.h"
 #include "service/http/hardened_server.h"
+#include "service/http/host_check.h"
+#include "service/program_folder.h"
+#include "service/rotating_log.h"
 #include "service/weather/open_meteo_client.h"
 #include "service/places/gazetteer.h"
 #include "service/pages/pages.h"
@@ -26,7 +29,7 @@ const char* kUsage =
     "                       [--now YYYY-MM-DDTHH:MM:SSZ] [--weather sample|open-meteo]\n"
     "                       [--open-meteo-url URL] [--open-meteo-key KEY] [--budget-minute N]\n"
     "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
-    "                       [--delay-ms MS] [--fault /PREFIX...]\n"
+    "                       [--delay-ms MS] [--fault /PREFIX...] [--local-only] [--log FILE]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
     "  --places          sample: the sample places (default); world: the world's towns and US\n"
     "                    ZIP codes\n"
@@ -41,7 +44,11 @@ const char* kUsage =
     "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
     "  --delay-ms        wait this long before every answer (at most 60000)\n"
     "  --fault           fault prefixes applied to every request, e.g. /status/500 or "
-    "/slow/2000/cut\n";
+    "/slow/2000/cut\n"
+    "  --local-only      for a service on the user's own PC: answer only requests addressed\n"
+    "                    to 127.0.0.1:PORT or localhost:PORT (listening on 127.0.0.1)\n"
+    "  --log FILE        log there, rotated past 1 MiB, instead of to standard output (on\n"
+    "                    Windows: Temp\\skyvane-service.log beside the program)\n";
 
 struct Options {
   std::string host = "127.0.0.1";
@@ -55,13 +62,15 @@ struct Options {
   UpstreamConfig upstream;
   BudgetLimits budget;
   int threads = 64;
+  bool localOnly = false;
+  std::string logFile = defaultLogPath();
 };
 
 std::string defaultDataFile(bool world) {
   std::error_code error;
-  auto beside = std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" /
+  auto beside = std::filesystem::path(programFolderPath()) / "data" /
                 (world ? "world.tsv" : "places.tsv");
-  if (!error && std::filesystem::exists(beside)) return beside.string();
+  if (std::filesystem::exists(beside, error)) return beside.string();
   return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
 
@@ -81,6 +90,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     if (name == "--faults") {
       options.faultPrefixes = true;
       --i;  // takes no value
+      continue;
+    }
+    if (name == "--local-only") {
+      options.localOnly = true;
+      --i;
       continue;
     }
     if (!ok) {
@@ -113,6 +127,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       ok = parseNumber(value, 1000000, options.budget.perHour);
     } else if (name == "--budget-day") {
       ok = parseNumber(value, 1000000, options.budget.perDay);
+    } else if (name == "--log") {
+      options.logFile = value;
     } else if (name == "--threads") {
       ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
     } else {
@@ -122,6 +138,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       std::cerr << "skyvane-service: bad option " << name << " " << value << "\n";
       return std::nullopt;
     }
+  }
+  if (options.localOnly && options.host != "127.0.0.1") {
+    std::cerr << "skyvane-service: --local-only listens on 127.0.0.1 only\n";
+    return std::nullopt;
   }
   return options;
 }
@@ -142,6 +162,10 @@ Millis systemMillis() {
 
 int main(int argc, char** argv) {
   auto options = parseOptions(argc, argv);
+  // Lives as long as the process: the standard streams write to it up to
+  // the very end.
+  std::string logFile = options ? options->logFile : defaultLogPath();
+  if (!logFile.empty()) logStandardStreams(*new RotatingLog(logFile));
   if (!options) {
     std::cerr << kUsage;
     return 2;
@@ -188,6 +212,7 @@ int main(int argc, char** argv) {
               << "\n";
     return 1;
   }
+  if (options->localOnly) requireOwnLoopbackHost(server, port);
   std::cout << "skyvane-service: " << count << " places from " << dataFile << ", "
             << (options->live ? "live weather from " + options->upstream.baseUrl
                               : std::string("sample weather"))

@@ -1,13 +1,5 @@
 #include "service/http/hardened_server.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -16,27 +8,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits until `sock` is ready for `events`, at most `ms`; true when it is.
-bool waitFor(int sock, short events, int ms) {
-  pollfd entry{sock, events, 0};
-  for (;;) {
-    int ready = poll(&entry, 1, std::max(ms, 0));
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
-  }
+// A peer gone away is an error, not a signal; Windows sockets never raise one.
+#ifdef MSG_NOSIGNAL
+constexpr int kNoSignal = MSG_NOSIGNAL;
+#else
+constexpr int kNoSignal = 0;
+#endif
+
+// Waits until `sock` is ready to read (or write), at most `ms`; true when it
+// is. The library's own wait works on every platform's sockets.
+bool waitFor(socket_t sock, bool write, int ms) {
+  ms = std::max(ms, 0);
+  auto sec = time_t(ms / 1000), usec = time_t(ms % 1000) * 1000;
+  return (write ? httplib::detail::select_write(sock, sec, usec)
+                : httplib::detail::select_read(sock, sec, usec)) > 0;
 }
 
-void addressOf(int sock, bool peer, std::string& ip, int& port) {
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  int got = peer ? getpeername(sock, reinterpret_cast<sockaddr*>(&address), &length)
-                 : getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  char host[NI_MAXHOST] = "", service[NI_MAXSERV] = "";
-  if (got != 0 || getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host,
-                              service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
-    return;
-  ip = host;
-  port = std::atoi(service);
+void addressOf(socket_t sock, bool peer, std::string& ip, int& port) {
+  if (peer) {
+    httplib::detail::get_remote_ip_and_port(sock, ip, port);
+  } else {
+    httplib::detail::get_local_ip_and_port(sock, ip, port);
+  }
 }
 
 // A connection's bytes: reads buffered and bounded by the request's deadline
@@ -44,7 +37,7 @@ void addressOf(int sock, bool peer, std::string& ip, int& port) {
 // the body leave in one packet.
 class LimitedStream : public httplib::Stream {
  public:
-  LimitedStream(int sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
+  LimitedStream(socket_t sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
 
   // A new request starts: its deadline and byte count start afresh.
   void startRequest() {
@@ -54,15 +47,15 @@ class LimitedStream : public httplib::Stream {
   bool hasBuffered() const { return begin_ < end_; }
 
   bool is_readable() const override {
-    return hasBuffered() || waitFor(sock_, POLLIN, readWaitMs());
+    return hasBuffered() || waitFor(sock_, false, readWaitMs());
   }
-  bool is_writable() const override { return waitFor(sock_, POLLOUT, limits_.writeTimeoutMs); }
+  bool is_writable() const override { return waitFor(sock_, true, limits_.writeTimeoutMs); }
 
   ssize_t read(char* ptr, size_t size) override {
     if (!hasBuffered()) {
       if (!flush()) return -1;
-      if (!waitFor(sock_, POLLIN, readWaitMs())) return -1;
-      ssize_t got = recv(sock_, buffer_, sizeof buffer_, 0);
+      if (!waitFor(sock_, false, readWaitMs())) return -1;
+      ssize_t got = httplib::detail::read_socket(sock_, buffer_, sizeof buffer_, 0);
       if (got <= 0) return got;
       begin_ = 0;
       end_ = std::size_t(got);
@@ -85,9 +78,9 @@ class LimitedStream : public httplib::Stream {
   bool flush() {
     std::size_t sent = 0;
     while (sent < out_.size()) {
-      if (!waitFor(sock_, POLLOUT, limits_.writeTimeoutMs)) break;
-      ssize_t n = send(sock_, out_.data() + sent, out_.size() - sent, MSG_NOSIGNAL);
-      if (n < 0 && errno == EINTR) continue;
+      if (!waitFor(sock_, true, limits_.writeTimeoutMs)) break;
+      ssize_t n =
+          httplib::detail::send_socket(sock_, out_.data() + sent, out_.size() - sent, kNoSignal);
       if (n <= 0) break;
       sent += std::size_t(n);
     }
@@ -110,7 +103,7 @@ class LimitedStream : public httplib::Stream {
     return int(std::clamp<long long>(left.count(), 0, limits_.readTimeoutMs));
   }
 
-  int sock_;
+  socket_t sock_;
   const ServerLimits& limits_;
   Clock::time_point deadline_;
   std::size_t requestBytes_ = 0;
@@ -141,7 +134,7 @@ int HardenedServer::bindWithBacklog(const std::string& host, int port, int backl
 
 bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
-  setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   LimitedStream stream(sock, limits_);
   auto closeBy = Clock::now() + std::chrono::milliseconds(limits_.connectionMs);
   bool ok = true;
@@ -153,7 +146,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       bool ready = false;
       while (!ready && waited < limits_.keepAliveMs && is_running()) {
         int slice = std::min(100, limits_.keepAliveMs - waited);
-        ready = waitFor(sock, POLLIN, slice);
+        ready = waitFor(sock, false, slice);
         waited += slice;
       }
       if (!ready) break;
@@ -166,7 +159,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
     if (!stream.flush() || !ok || closed || last) break;
   }
   stream.flush();
-  shutdown(sock, SHUT_RDWR);
-  close(sock);
+  httplib::detail::shutdown_socket(sock);
+  httplib::detail::close_socket(sock);
   return ok;
 }
