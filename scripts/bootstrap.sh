@@ -11,7 +11,7 @@ packages=(
   nlohmann-json3-dev ca-certificates nginx-light wrk
   clang libclang-rt-14-dev clang-format
   python3 python3-pil fonts-dejavu-core
-  nsis zip
+  nsis zip curl
 )
 
 missing=()

@@ -68,8 +68,8 @@ struct Options {
 
 std::string defaultDataFile(bool world) {
   std::error_code error;
-  auto beside = std::filesystem::path(programFolderPath()) / "data" /
-                (world ? "world.tsv" : "places.tsv");
+  auto beside =
+      std::filesystem::path(programFolderPath()) / "data" / (world ? "world.tsv" : "places.tsv");
   if (std::filesystem::exists(beside, error)) return beside.string();
   return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
@@ -170,6 +170,17 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  // The port first: it is taken, and connections queue, while the places
+  // load; a widget waiting for its service sees it at once.
+  ServerLimits limits;
+  limits.workers = options->threads;
+  HardenedServer server(limits);
+  int port = server.bindWithBacklog(options->host, options->port);
+  if (port <= 0) {
+    std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
+              << "\n";
+    return 1;
+  }
   std::string dataFile =
       options->dataFile.empty() ? defaultDataFile(options->world) : options->dataFile;
   PlaceData data;
@@ -186,9 +197,6 @@ int main(int argc, char** argv) {
   }
   std::size_t count = options->world ? world.places.size() : data.places.size();
 
-  ServerLimits limits;
-  limits.workers = options->threads;
-  HardenedServer server(limits);
   std::optional<UnixTime> fixedNow = options->now;
   ServiceSetup setup{&data.places, [fixedNow] { return fixedNow ? *fixedNow : systemNow(); },
                      options->faults, &std::cout, options->world ? &world : nullptr};
@@ -206,12 +214,6 @@ int main(int argc, char** argv) {
   }
   installService(server, std::move(setup));
 
-  int port = server.bindWithBacklog(options->host, options->port);
-  if (port <= 0) {
-    std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
-              << "\n";
-    return 1;
-  }
   if (options->localOnly) requireOwnLoopbackHost(server, port);
   std::cout << "skyvane-service: " << count << " places from " << dataFile << ", "
             << (options->live ? "live weather from " + options->upstream.baseUrl

@@ -21,7 +21,7 @@ class RotatingLog : public std::streambuf {
 
  private:
   void open();
-  void rotate();  // with the lock held
+  void rotate();      // with the lock held
   std::mutex mutex_;  // workers log at once
   std::string path_;
   std::size_t limit_, size_ = 0;

@@ -46,9 +46,7 @@ class LimitedStream : public httplib::Stream {
   }
   bool hasBuffered() const { return begin_ < end_; }
 
-  bool is_readable() const override {
-    return hasBuffered() || waitFor(sock_, false, readWaitMs());
-  }
+  bool is_readable() const override { return hasBuffered() || waitFor(sock_, false, readWaitMs()); }
   bool is_writable() const override { return waitFor(sock_, true, limits_.writeTimeoutMs); }
 
   ssize_t read(char* ptr, size_t size) override {

@@ -26,15 +26,15 @@ bool isOwnLoopbackHost(std::string_view host, int port) {
 }
 
 void requireOwnLoopbackHost(httplib::Server& server, int port) {
-  server.set_pre_routing_handler([port](const httplib::Request& request,
-                                        httplib::Response& response) {
-    // One Host header only: a second one could mean something else to a proxy.
-    if (request.get_header_value_count("Host") == 1 &&
-        isOwnLoopbackHost(request.get_header_value("Host"), port))
-      return httplib::Server::HandlerResponse::Unhandled;
-    response.status = 403;
-    response.set_header("Cache-Control", "no-store");
-    response.set_content("Forbidden: not this service's own address\n", "text/plain");
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  server.set_pre_routing_handler(
+      [port](const httplib::Request& request, httplib::Response& response) {
+        // One Host header only: a second one could mean something else to a proxy.
+        if (request.get_header_value_count("Host") == 1 &&
+            isOwnLoopbackHost(request.get_header_value("Host"), port))
+          return httplib::Server::HandlerResponse::Unhandled;
+        response.status = 403;
+        response.set_header("Cache-Control", "no-store");
+        response.set_content("Forbidden: not this service's own address\n", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+      });
 }

@@ -63,8 +63,9 @@ std::string fold(const std::u32string& characters) {
       continue;
     }
     const FoldEntry* end = std::end(kFoldEntries);
-    const FoldEntry* at = std::lower_bound(std::begin(kFoldEntries), end, c,
-                                           [](const FoldEntry& e, char32_t k) { return e.code < k; });
+    const FoldEntry* at =
+        std::lower_bound(std::begin(kFoldEntries), end, c,
+                         [](const FoldEntry& e, char32_t k) { return e.code < k; });
     if (at != end && at->code == c) ascii.append(kFoldText + at->offset, at->length);
   }
   return ascii;
@@ -81,6 +82,7 @@ std::string asciiFromQuery(std::string_view bytes) {
   if (isAscii(bytes)) return std::string(bytes);
   if (auto characters = decodeUtf8(bytes)) return fold(*characters);
   std::u32string characters;
-  for (unsigned char byte : bytes) characters += byte < 0x80 ? char32_t(byte) : kWindows1252[byte - 0x80];
+  for (unsigned char byte : bytes)
+    characters += byte < 0x80 ? char32_t(byte) : kWindows1252[byte - 0x80];
   return fold(characters);
 }

@@ -64,8 +64,7 @@ UpstreamResult OpenMeteoClient::fetch(double latitude, double longitude) {
 
   Handle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
   if (!connection) return failure(lastError("WinHttpConnect"));
-  std::wstring target =
-      wide(basePath_ + forecastTarget(latitude, longitude, config_.apiKey));
+  std::wstring target = wide(basePath_ + forecastTarget(latitude, longitude, config_.apiKey));
   // The target is escaped already; certificates are checked (no flag turns
   // that off), redirects are not followed.
   Handle request(WinHttpOpenRequest(connection.get(), L"GET", target.c_str(), nullptr,
@@ -75,8 +74,7 @@ UpstreamResult OpenMeteoClient::fetch(double latitude, double longitude) {
                                         WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
   if (!request) return failure(lastError("WinHttpOpenRequest"));
   DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
-                   sizeof noRedirects);
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
   WinHttpSetTimeouts(request.get(), config_.connectTimeoutMs, config_.connectTimeoutMs,
                      config_.readTimeoutMs, config_.readTimeoutMs);
 

@@ -17,7 +17,9 @@ inline constexpr FoldCase kFoldCases[] = {
     {"S\xE3o Paulo", "Sao Paulo"},
     {"  St. Louis,\xfcMO ", "  St. Louis,uMO "},
     {"\xC6r\xF8sk\xF8\x62ing", "AEroskobing"},
-    {"Stra\xDF" "e", "Strasse"},
+    {"Stra\xDF"
+     "e",
+     "Strasse"},
     {"\xC5\x81\xC3\xB3\x64\xC5\xBA", "Lodz"},
     {"\xC4\xB0stanbul", "Istanbul"},
     {"H\xC3\xA0 N\xE1\xBB\x99i", "Ha Noi"},

@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
     out << number;
   }
   out << "};\n// The plain forms, back to back.\nconstexpr char kFoldText[] =";
-  for (std::size_t at = 0; at < text.size(); at += 64) out << "\n    " << literal(text.substr(at, 64));
+  for (std::size_t at = 0; at < text.size(); at += 64)
+    out << "\n    " << literal(text.substr(at, 64));
   out << ";\n// By character: where its plain form starts in kFoldText, and its length.\n"
          "constexpr FoldEntry kFoldEntries["
       << count << "] = {\n"
