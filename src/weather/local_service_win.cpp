@@ -1,7 +1,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -18,7 +17,7 @@ namespace {
 std::optional<int> servicePort;
 std::string commandLine;
 
-std::mutex startMutex;  // one start at a time; downloads wait for it
+SRWLOCK startLock = SRWLOCK_INIT;  // one start at a time; downloads wait for it
 std::optional<std::uint32_t> lastStart;
 HANDLE job = nullptr;  // never closed: the system closes it, and so ends the service, at exit
 
@@ -94,6 +93,24 @@ HANDLE launch() {
   return process.hProcess;
 }
 
+// With the lock held: true when it started the service just now.
+bool startIfDown() {
+  if (answers(*servicePort)) return false;
+  DWORD now = GetTickCount();
+  if (!serviceStartDue(now, lastStart)) return false;
+  lastStart = now;
+  HANDLE process = launch();
+  if (!process) return false;
+  // Until it answers, it ends (the port is taken, its data is missing) or
+  // the wait is over.
+  bool up = false;
+  while (!up && GetTickCount() - now < kServiceStartWaitMs &&
+         WaitForSingleObject(process, 50) == WAIT_TIMEOUT)
+    up = answers(*servicePort);
+  CloseHandle(process);
+  return up;
+}
+
 DWORD WINAPI startWorkerRoutine(void*) {
   ensureLocalService();
   return 0;
@@ -120,19 +137,8 @@ void startLocalService() {
 
 bool ensureLocalService() {
   if (!servicePort) return false;
-  std::lock_guard<std::mutex> guard(startMutex);
-  if (answers(*servicePort)) return false;
-  DWORD now = GetTickCount();
-  if (!serviceStartDue(now, lastStart)) return false;
-  lastStart = now;
-  HANDLE process = launch();
-  if (!process) return false;
-  // Until it answers, it ends (the port is taken, its data is missing) or
-  // the wait is over.
-  bool up = false;
-  while (!up && GetTickCount() - now < kServiceStartWaitMs &&
-         WaitForSingleObject(process, 50) == WAIT_TIMEOUT)
-    up = answers(*servicePort);
-  CloseHandle(process);
+  AcquireSRWLockExclusive(&startLock);
+  bool up = startIfDown();
+  ReleaseSRWLockExclusive(&startLock);
   return up;
 }
