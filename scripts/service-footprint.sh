@@ -29,11 +29,15 @@ private_kib() {
 pid_of() { pgrep -f "$1" | head -n 1; }
 settle() { for _ in $(seq 50); do sleep 0.1; done; }
 
+minimal_exe=$windows/tools/footprint/skyvane-minimal.exe
+# This run's processes only: by their paths in $work (the widget starts its
+# service by its Windows path) and the minimal program of this build.
+windows_work=$(sed 's|/|\\\\|g' <<<"$work")
+mine=("^$work/" "^$minimal_exe" "$windows_work")
 pids=()
 finish() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for name in 'service-footprint\\.*skyvane-service.exe' 'service-footprint\\.*Skyvane.exe' \
-    'skyvane-minimal.exe'; do
+  for name in "${mine[@]}"; do
     for pid in $(pgrep -f "$name"); do kill "$pid" 2>/dev/null || true; done
   done
 }
@@ -47,13 +51,18 @@ for folder in alone widget; do
   cp "$windows/service/skyvane-service.exe" "$work/$folder/"
   cp "$native/service/data/world.tsv" "$work/$folder/data/"
 done
-wine_run "$windows/tools/footprint/skyvane-minimal.exe" --version >/dev/null 2>&1 &
-sleep 1 && for pid in $(pgrep -f 'skyvane-minimal.exe'); do kill "$pid"; done  # the prefix is made
+wine_run "$minimal_exe" >/dev/null 2>&1 &  # makes the prefix
+sleep 2 && for pid in $(pgrep -f "^$minimal_exe"); do kill "$pid"; done
+
+# Wine's own start of a process: the service refusing an unknown option.
+launched=$(date +%s%N)
+wine_run "$work/alone/skyvane-service.exe" --no-such-option >/dev/null 2>&1 || true
+wine_start=$(ms "$launched")
 
 # The service alone, with the command line the widget gives it.
 sport=28670
 launched=$(date +%s%N)
-(cd "$work/alone" && exec "$root/cmake/wine-run.sh" ./skyvane-service.exe --listen 127.0.0.1:$sport \
+(cd "$work/alone" && exec "$root/cmake/wine-run.sh" "$work/alone/skyvane-service.exe" --listen 127.0.0.1:$sport \
   --local-only --places world --weather open-meteo --threads 8 \
   --open-meteo-url "http://127.0.0.1:$upstream") >/dev/null 2>&1 &
 pids+=($!)
@@ -69,11 +78,12 @@ for ((i = 0; i < searches; i++)); do
   urls+=("http://127.0.0.1:$sport/?location=${q// /%20}")
 done
 curl -s -o /dev/null "http://127.0.0.1:$sport/report/oslo-norway" || true
-times=$(curl -s -w '%{time_total}\n' -o /dev/null "${urls[@]}" | sort -n)
+times=$(for url in "${urls[@]}"; do echo "-o /dev/null"; echo "url = \"$url\""; done |
+  curl -s -w '%{time_total}\n' -K - | sort -n)
 p50=$(awk -v n="$searches" 'NR == int(n * 0.50) {printf "%.2f", $1 * 1000}' <<<"$times")
 p99=$(awk -v n="$searches" 'NR == int(n * 0.99) {printf "%.2f", $1 * 1000}' <<<"$times")
 settle
-alone=$(private_kib "$(pid_of 'alone\\skyvane-service.exe')")
+alone=$(private_kib "$(pid_of "^$work/alone/skyvane-service.exe")")
 
 # The widget with its service, and the minimal program.
 printf '[General]\r\nURL0=http://127.0.0.1:28642/report/oslo-norway\r\nCity0=Oslo, Norway\r\nURL1=\r\nCity1=\r\nURL2=\r\nCity2=\r\nMetric=false\r\n[Service]\r\nOpenMeteoUrl=http://127.0.0.1:%s\r\n' \
@@ -81,7 +91,7 @@ printf '[General]\r\nURL0=http://127.0.0.1:28642/report/oslo-norway\r\nCity0=Osl
 cp "$windows/tests/e2e/SkyvaneLocalPort.exe" "$work/widget/Skyvane.exe"
 cp -r "$root/Skins" "$work/widget/"
 launched=$(date +%s%N)
-(cd "$work/widget" && exec "$root/cmake/wine-run.sh" ./Skyvane.exe) >/dev/null 2>&1 &
+(cd "$work/widget" && exec "$root/cmake/wine-run.sh" "$work/widget/Skyvane.exe") >/dev/null 2>&1 &
 pids+=($!)
 until connects 28642; do sleep 0.01; done
 widget_listening=$(ms "$launched")
@@ -94,17 +104,18 @@ until fetched; do
   sleep 0.05
 done
 first_weather=$(ms "$launched")
-wine_run "$windows/tools/footprint/skyvane-minimal.exe" >/dev/null 2>&1 &
+wine_run "$minimal_exe" >/dev/null 2>&1 &
 pids+=($!)
 settle
 settle
-widget=$(private_kib "$(pid_of 'widget\\Skyvane.exe')")
-service=$(private_kib "$(pid_of 'widget\\skyvane-service.exe')")
-minimal=$(private_kib "$(pid_of 'skyvane-minimal.exe')")
+widget=$(private_kib "$(pid_of "^$work/widget/Skyvane.exe")")
+service=$(private_kib "$(pid_of "$windows_work.widget.skyvane-service.exe")")
+minimal=$(private_kib "$(pid_of "^$minimal_exe")")
 
 cat <<TABLE
 | What | Figure |
 |---|---|
+| Wine: launch to the end of a process that only refuses its options | $wine_start ms |
 | service: launch to listening (a Wine process start included) | $listening ms |
 | service: launch to first answer (the world's towns loaded) | $answering ms |
 | service: private bytes, world's towns, after $searches searches and a live report | $alone KiB |

@@ -2,10 +2,10 @@
 // certificate store check the forecast server; no OpenSSL in the program.
 // Same interface and limits as the client on Linux.
 
+// httplib.h first: it brings winsock2.h, which must come before windows.h.
+#include <httplib.h>  // the pool's type in the shared header; unused here
 #include <windows.h>
 #include <winhttp.h>
-
-#include <httplib.h>  // the pool's type in the shared header; unused here
 
 #include <chrono>
 #include <memory>

@@ -33,7 +33,9 @@ TEST(UpstreamClient, ReadsOrRefusesAnswers) {
     fake.answer(c.answer);
     UpstreamResult result = client.fetch(59.91, 10.75);
     EXPECT_EQ(result.reading.has_value(), c.read) << c.answer.status << " " << result.error;
-    if (result.reading) EXPECT_DOUBLE_EQ(result.reading->temperatureF, -7.5);
+    if (result.reading) {
+      EXPECT_DOUBLE_EQ(result.reading->temperatureF, -7.5);
+    }
   }
 }
 
