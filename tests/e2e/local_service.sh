@@ -114,7 +114,7 @@ wait_for 10 no_service || fail "the service outlived the program"
 echo "no service left after Exit"
 
 # The port held by something else: nothing is started, the search warns.
-# It takes connections and closes them unanswered.
+# Another program's server: it answers every request with 503.
 python3 -c '
 import socket, sys
 s = socket.socket()
@@ -122,7 +122,14 @@ s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 s.bind(("127.0.0.1", int(sys.argv[1])))
 s.listen(16)
 while True:
-    s.accept()[0].close()
+    c = s.accept()[0]
+    c.settimeout(2)
+    try:
+        c.recv(4096)
+        c.sendall(b"HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+    except OSError:
+        pass
+    c.close()
 ' "$service_port" >"$folder.foreign.log" 2>&1 &
 pids+=($!)
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$service_port") 2>/dev/null; }
