@@ -9,7 +9,8 @@
 ; it is empty.
 ;
 ; makensis -DVERSION=1.02 -DVERSION_QUAD=1.2.0.0 -DPUBLISHER=... -DCOPYRIGHT=...
-;          -DPROGRAM=.../Skyvane.exe -DSKINS=.../Skins -DSKIN_FILES=.../skin_files.nsh
+;          -DPROGRAM=.../Skyvane.exe -DSERVICE_PROGRAM=.../skyvane-service.exe
+;          -DWORLD_DATA=.../world.tsv -DSKINS=.../Skins -DSKIN_FILES=.../skin_files.nsh
 ;          -DSERVICE=http://127.0.0.1:8642 -DOUTFILE=.../Skyvane-1.02-setup.exe skyvane.nsi
 ;
 ; Command line, beside /S and /D=folder: /SERVICE=address writes the weather
@@ -105,6 +106,26 @@ Function ${un}CloseSkyvane
       System::Call 'kernel32::CloseHandle(p r2)'
     ${EndIf}
   ${Loop}
+  ; The weather service lives in the program's job and ends with it, a
+  ; moment later; one started by hand from here would hold its file too.
+  ${If} $StillRunning == 0
+  ${AndIf} ${FileExists} "$INSTDIR\skyvane-service.exe"
+    StrCpy $1 0
+    ${Do}
+      ClearErrors
+      FileOpen $0 "$INSTDIR\skyvane-service.exe" a
+      ${IfNot} ${Errors}
+        FileClose $0
+        ${Break}
+      ${EndIf}
+      IntOp $1 $1 + 1
+      ${If} $1 >= 50
+        StrCpy $StillRunning 1
+        ${Break}
+      ${EndIf}
+      Sleep 100
+    ${Loop}
+  ${EndIf}
   ; A Skyvane whose window was not found (still starting, or stuck before
   ; making it) holds its program file open on Windows.
   ${If} $StillRunning == 0
@@ -334,6 +355,9 @@ Section "Skyvane" SecProgram
   ${EndIf}
   SetOutPath "$INSTDIR"
   File "/oname=Skyvane.exe" "${PROGRAM}"
+  File "/oname=skyvane-service.exe" "${SERVICE_PROGRAM}"
+  SetOutPath "$INSTDIR\data"
+  File "/oname=world.tsv" "${WORLD_DATA}"
   !insertmacro InstallSkins
   CreateDirectory "$INSTDIR\Temp"
   ; The shortcut's working folder is the output path at its creation.
@@ -446,6 +470,9 @@ Section "Uninstall"
     Abort
   ${EndIf}
   Delete "$INSTDIR\Skyvane.exe"
+  Delete "$INSTDIR\skyvane-service.exe"
+  Delete "$INSTDIR\data\world.tsv"
+  RMDir "$INSTDIR\data"
   !insertmacro RemoveSkins
   ; The download cache: the program's files only, never a folder in it.
   Delete "$INSTDIR\Temp\*.*"

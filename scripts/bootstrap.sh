@@ -7,11 +7,11 @@ packages=(
   cmake make g++ ninja-build pkgconf
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps x11-utils imagemagick
-  googletest libbenchmark-dev libcpp-httplib-dev libicu-dev nodejs npm
+  googletest libbenchmark-dev libssl-dev libicu-dev nodejs npm
   nlohmann-json3-dev ca-certificates nginx-light wrk
   clang libclang-rt-14-dev clang-format
   python3 python3-pil fonts-dejavu-core
-  nsis zip
+  nsis zip curl
 )
 
 missing=()

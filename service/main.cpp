@@ -8,8 +8,11 @@
 
 #include "service/http/handlers.h"
 #include "service/http/hardened_server.h"
+#include "service/http/host_check.h"
 #include "service/options.h"
 #include "service/places/sample_places.h"
+#include "service/program_folder.h"
+#include "service/rotating_log.h"
 #include "service/places/world_source.h"
 #include "service/weather/call_budget.h"
 #include "service/weather/client_limits.h"
@@ -20,9 +23,9 @@ namespace {
 
 std::string defaultDataFile(bool world) {
   std::error_code error;
-  auto beside = std::filesystem::canonical("/proc/self/exe", error).parent_path() / "data" /
-                (world ? "world.tsv" : "places.tsv");
-  if (!error && std::filesystem::exists(beside)) return beside.string();
+  auto beside =
+      std::filesystem::path(programFolderPath()) / "data" / (world ? "world.tsv" : "places.tsv");
+  if (std::filesystem::exists(beside, error)) return beside.string();
   return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
 
@@ -61,9 +64,24 @@ Millis systemMillis() {
 
 int main(int argc, char** argv) {
   auto options = parseOptions(argc, argv);
+  // Lives as long as the process: the standard streams write to it up to
+  // the very end.
+  std::string logFile = options ? options->logFile : defaultLogPath();
+  if (!logFile.empty()) logStandardStreams(*new RotatingLog(logFile));
   if (!options) {
     std::cerr << kUsage;
     return 2;
+  }
+  // The port first: it is taken, and connections queue, while the places
+  // load; a widget waiting for its service sees it at once.
+  ServerLimits limits;
+  limits.workers = options->threads;
+  HardenedServer server(limits);
+  int port = server.bindWithBacklog(options->host, options->port);
+  if (port <= 0) {
+    std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
+              << "\n";
+    return 1;
   }
   std::string dataFile =
       options->dataFile.empty() ? defaultDataFile(options->world) : options->dataFile;
@@ -72,17 +90,13 @@ int main(int argc, char** argv) {
   std::size_t count = source->count;
 
   ClientLimits clients(options->clients);
+  server.guard(&clients, &std::cout);
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;
   OpenMeteoClient client(options->upstream);
   CallBudget budget(options->budget);
   WeatherCache cache(
       [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
       budget, systemMillis, options->cacheTimes, &clients);
-
-  ServerLimits limits;
-  limits.workers = options->threads;
-  HardenedServer server(limits);
-  server.guard(&clients, &std::cout);
 
   ServiceSetup setup;
   setup.source = std::move(*source);
@@ -97,13 +111,8 @@ int main(int argc, char** argv) {
     setup.budget = &budget;
   }
   installService(server, std::move(setup));
+  if (options->localOnly) requireOwnLoopbackHost(server, port);
 
-  int port = server.bindWithBacklog(options->host, options->port);
-  if (port <= 0) {
-    std::cerr << "skyvane-service: cannot listen on " << options->host << ":" << options->port
-              << "\n";
-    return 1;
-  }
   std::cout << "skyvane-service: " << count << " places from " << dataFile << ", "
             << (options->live ? "live weather from " + options->upstream.baseUrl
                               : std::string("sample weather"))

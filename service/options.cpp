@@ -12,7 +12,7 @@ const char* const kUsage =
     "                       [--budget-hour N] [--budget-day N] [--threads N] [--faults]\n"
     "                       [--delay-ms MS] [--fault /PREFIX...] [--trusted-proxy ADDRESS...]\n"
     "                       [--client-calls N] [--client-calls-hour N] [--client-connections N]\n"
-    "                       [--fresh-seconds N]\n"
+    "                       [--fresh-seconds N] [--local-only] [--log FILE]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
     "  --places          sample: the sample places (default); world: the world's towns and US\n"
     "                    ZIP codes\n"
@@ -32,7 +32,11 @@ const char* const kUsage =
     "  --client-calls    upstream calls one client may cause at once (default 20)...\n"
     "  --client-calls-hour  ...and then per hour (default 60)\n"
     "  --client-connections  open connections per client (default 16)\n"
-    "  --fresh-seconds   how long a live reading stays fresh (default 600)\n";
+    "  --fresh-seconds   how long a live reading stays fresh (default 600)\n"
+    "  --local-only      for a service on the user's own PC: answer only requests addressed\n"
+    "                    to 127.0.0.1:PORT or localhost:PORT (listening on 127.0.0.1)\n"
+    "  --log FILE        log there, rotated past 1 MiB, instead of to standard output (on\n"
+    "                    Windows: Temp\\skyvane-service.log beside the program)\n";
 
 namespace {
 
@@ -53,6 +57,11 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     if (name == "--faults") {
       options.faultPrefixes = true;
       --i;  // takes no value
+      continue;
+    }
+    if (name == "--local-only") {
+      options.localOnly = true;
+      --i;
       continue;
     }
     if (!ok) {
@@ -98,6 +107,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     } else if (name == "--client-connections") {
       ok = parseNumber(value, 100000, options.clients.connections) &&
            options.clients.connections > 0;
+    } else if (name == "--log") {
+      options.logFile = value;
     } else if (name == "--threads") {
       ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
     } else {
@@ -107,6 +118,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       std::cerr << "skyvane-service: bad option " << name << " " << value << "\n";
       return std::nullopt;
     }
+  }
+  if (options.localOnly && options.host != "127.0.0.1") {
+    std::cerr << "skyvane-service: --local-only listens on 127.0.0.1 only\n";
+    return std::nullopt;
   }
   return options;
 }

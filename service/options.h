@@ -5,6 +5,7 @@
 #include <string>
 
 #include "service/pages/routing.h"
+#include "service/program_folder.h"
 #include "service/weather/call_budget.h"
 #include "service/weather/client_limits.h"
 #include "service/weather/open_meteo_client.h"
@@ -26,6 +27,8 @@ struct Options {
   int threads = 64;
   ClientLimitSettings clients;
   CacheTimes cacheTimes;
+  bool localOnly = false;
+  std::string logFile = defaultLogPath();
 };
 
 // nullopt, after a line on standard error, when an option is unknown or bad.

@@ -1,19 +1,12 @@
 #include "service/http/hardened_server.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
 #include "service/weather/client_limits.h"
 #include "service/http/request_log.h"
+#include "service/pages/pages.h"
 
 namespace {
 
@@ -25,28 +18,30 @@ constexpr std::size_t kMaxHeaders = 100;
 // How long a kept-alive connection may idle while others wait for a worker.
 constexpr int kBusyIdleMs = 200;
 
-// Waits until `sock` is ready for `events`, at most `ms`; true when it is.
-bool waitFor(int sock, short events, int ms) {
-  pollfd entry{sock, events, 0};
-  for (;;) {
-    int ready = poll(&entry, 1, std::max(ms, 0));
-    if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
-  }
+// The socket calls go through the library's own wrappers, which work on
+// every platform's sockets (and retry when a signal interrupts them).
+
+// Waits until `sock` is ready to read (or write), at most `ms`; true when it is.
+bool waitFor(socket_t sock, bool write, int ms) {
+  ms = std::max(ms, 0);
+  auto sec = time_t(ms / 1000), usec = time_t(ms % 1000) * 1000;
+  return (write ? httplib::detail::select_write(sock, sec, usec)
+                : httplib::detail::select_read(sock, sec, usec)) > 0;
 }
 
-void addressOf(int sock, bool peer, std::string& ip, int& port) {
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  int got = peer ? getpeername(sock, reinterpret_cast<sockaddr*>(&address), &length)
-                 : getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  char host[NI_MAXHOST] = "", service[NI_MAXSERV] = "";
-  if (got != 0 || getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host,
-                              service, sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
-    return;
-  ip = host;
-  port = std::atoi(service);
+void addressOf(socket_t sock, bool peer, std::string& ip, int& port) {
+  if (peer)
+    httplib::detail::get_remote_ip_and_port(sock, ip, port);
+  else
+    httplib::detail::get_local_ip_and_port(sock, ip, port);
 }
+
+ssize_t receive(socket_t sock, char* buffer, std::size_t size) {
+  return httplib::detail::read_socket(sock, buffer, size, 0);
+}
+
+// SHUT_WR and SD_SEND alike: no more bytes from this side.
+constexpr int kStopSending = 1;
 
 bool isToken(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -109,8 +104,7 @@ bool unreadable(int status) {
 
 std::string errorAnswer(int status, const char* reason) {
   std::string code = std::to_string(status);
-  std::string body = "<!DOCTYPE html>\n<html><head><title>Error " + code +
-                     "</title></head><body><h1>Error " + code + "</h1></body></html>\n";
+  std::string body = refusalPage(status);
   return "HTTP/1.1 " + code + " " + reason +
          "\r\nContent-Type: text/html; charset=windows-1252\r\nCache-Control: "
          "no-store\r\nConnection: close\r\nContent-Length: " +
@@ -138,7 +132,7 @@ const char* reasonOf(int status) {
 // packet.
 class LimitedStream : public httplib::Stream {
  public:
-  LimitedStream(int sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
+  LimitedStream(socket_t sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
 
   enum class Head { Ready, Idle, Refused };
 
@@ -163,15 +157,14 @@ class LimitedStream : public httplib::Stream {
         if (!refusal.status) refusal.status = in_.find("\r\n") == std::string::npos ? 414 : 431;
         return Head::Refused;
       }
-      if (!waitFor(sock_, POLLIN, readWaitMs())) {
+      if (!waitFor(sock_, false, readWaitMs())) {
         if (in_.empty()) return Head::Idle;
         refusal = checkHead(in_);
         refusal.status = 408;
         return Head::Refused;
       }
       char chunk[4096];
-      ssize_t got = recv(sock_, chunk, sizeof chunk, 0);
-      if (got < 0 && errno == EINTR) continue;
+      ssize_t got = receive(sock_, chunk, sizeof chunk);
       if (got <= 0) return Head::Idle;  // the client went away mid-head: no one to answer
       in_.append(chunk, std::size_t(got));
     }
@@ -196,17 +189,15 @@ class LimitedStream : public httplib::Stream {
     out_.replace(at, lineEnd - at, "\r\nConnection: close");
   }
 
-  bool is_readable() const override {
-    return hasBuffered() || waitFor(sock_, POLLIN, readWaitMs());
-  }
-  bool is_writable() const override { return waitFor(sock_, POLLOUT, limits_.writeTimeoutMs); }
+  bool is_readable() const override { return hasBuffered() || waitFor(sock_, false, readWaitMs()); }
+  bool is_writable() const override { return waitFor(sock_, true, limits_.writeTimeoutMs); }
 
   ssize_t read(char* ptr, size_t size) override {
     if (!hasBuffered()) {
       if (!flush()) return -1;
-      if (!waitFor(sock_, POLLIN, readWaitMs())) return -1;
+      if (!waitFor(sock_, false, readWaitMs())) return -1;
       char chunk[4096];
-      ssize_t got = recv(sock_, chunk, sizeof chunk, 0);
+      ssize_t got = receive(sock_, chunk, sizeof chunk);
       if (got <= 0) return got;
       in_.assign(chunk, std::size_t(got));
       begin_ = 0;
@@ -231,9 +222,9 @@ class LimitedStream : public httplib::Stream {
   bool flush() {
     std::size_t sent = 0;
     while (sent < out_.size()) {
-      if (!waitFor(sock_, POLLOUT, limits_.writeTimeoutMs)) break;
-      ssize_t n = send(sock_, out_.data() + sent, out_.size() - sent, MSG_NOSIGNAL);
-      if (n < 0 && errno == EINTR) continue;
+      if (!waitFor(sock_, true, limits_.writeTimeoutMs)) break;
+      ssize_t n = httplib::detail::send_socket(sock_, out_.data() + sent, out_.size() - sent,
+                                               CPPHTTPLIB_SEND_FLAGS);
       if (n <= 0) break;
       sent += std::size_t(n);
     }
@@ -271,7 +262,7 @@ class LimitedStream : public httplib::Stream {
     }
   }
 
-  int sock_;
+  socket_t sock_;
   const ServerLimits& limits_;
   Clock::time_point deadline_;
   std::size_t requestBytes_ = 0;
@@ -284,18 +275,18 @@ class LimitedStream : public httplib::Stream {
 // Closes after the client has read the answer: what it still sends is
 // drained for a moment, so the close does not reset the connection and
 // throw away the answer it has not read yet.
-void closeGently(int sock) {
-  shutdown(sock, SHUT_WR);
+void closeGently(socket_t sock) {
+  shutdown(sock, kStopSending);
   auto until = Clock::now() + std::chrono::milliseconds(500);
   char drain[4096];
   for (std::size_t drained = 0; drained < 64 * 1024;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-    if (left.count() <= 0 || !waitFor(sock, POLLIN, int(left.count()))) break;
-    ssize_t got = recv(sock, drain, sizeof drain, 0);
+    if (left.count() <= 0 || !waitFor(sock, false, int(left.count()))) break;
+    ssize_t got = receive(sock, drain, sizeof drain);
     if (got <= 0) break;
     drained += std::size_t(got);
   }
-  close(sock);
+  httplib::detail::close_socket(sock);
 }
 
 class CountingPool : public httplib::ThreadPool {
@@ -341,7 +332,7 @@ int HardenedServer::bindWithBacklog(const std::string& host, int port, int backl
 
 bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
-  setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   LimitedStream stream(sock, limits_);
   std::string peer;
   int peerPort = 0;
@@ -373,7 +364,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       };
       while (!ready && waited < idleMs() && is_running()) {
         int slice = std::min(100, limits_.keepAliveMs - waited);
-        ready = waitFor(sock, POLLIN, slice);
+        ready = waitFor(sock, false, slice);
         waited += slice;
       }
       if (!ready) break;
@@ -404,8 +395,8 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
   if (refused) {
     closeGently(sock);
   } else {
-    shutdown(sock, SHUT_RDWR);
-    close(sock);
+    httplib::detail::shutdown_socket(sock);
+    httplib::detail::close_socket(sock);
   }
   if (held) clients_->release(ClientLimits::Connection, peer);
   return ok;

@@ -1,13 +1,20 @@
 #include "service/places/text_fold.h"
 
-#include <unicode/locid.h>
-#include <unicode/translit.h>
-#include <unicode/unistr.h>
-#include <unicode/utf8.h>
-
-#include <memory>
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace {
+
+struct FoldEntry {
+  char32_t code;
+  std::uint16_t offset;
+  std::uint8_t length;
+};
+
+// kWindows1252, kFoldText and kFoldEntries, by code.
+#include "fold_table.inc"
 
 bool isAscii(std::string_view text) {
   for (unsigned char c : text)
@@ -15,32 +22,52 @@ bool isAscii(std::string_view text) {
   return true;
 }
 
-bool isUtf8(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  int32_t length = int32_t(text.size());
-  for (int32_t i = 0; i < length;) {
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    if (c < 0) return false;
+// The characters of strict UTF-8 (no overlong forms, surrogates or values
+// past U+10FFFF). A malformed sequence makes it nothing, or with `lenient`
+// one U+FFFD, as ICU reads it.
+std::optional<std::u32string> decodeUtf8(std::string_view text, bool lenient = false) {
+  static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char lead = text[i];
+    int extra = lead < 0x80                    ? 0
+                : lead >= 0xC2 && lead <= 0xDF ? 1
+                : (lead & 0xF0) == 0xE0        ? 2
+                : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                               : -1;
+    char32_t c = extra <= 0 ? lead : char32_t(lead & (0x3F >> extra));
+    int k = 1;
+    for (; extra > 0 && k <= extra && i + k < text.size(); ++k) {
+      unsigned char next = text[i + k];
+      if ((next & 0xC0) != 0x80) break;
+      c = (c << 6) | (next & 0x3F);
+    }
+    bool whole = extra == 0 || (extra > 0 && k == extra + 1);
+    if (!whole || c < kLeast[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      if (!lenient) return std::nullopt;
+      out += U'\uFFFD';
+      i += std::size_t(std::max(k, 1));
+      continue;
+    }
+    out += c;
+    i += std::size_t(extra) + 1;
   }
-  return true;
+  return out;
 }
 
-// A transliterator is not safe to share between threads, and building one
-// takes milliseconds: one per thread, made on first use.
-std::string toAscii(icu::UnicodeString text) {
-  thread_local std::unique_ptr<icu::Transliterator> transliterator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Transliterator> made(
-        icu::Transliterator::createInstance("Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
-    return U_SUCCESS(status) ? std::move(made) : nullptr;
-  }();
-  if (transliterator) transliterator->transliterate(text);
-  std::string result;
-  text.toUTF8String(result);
+std::string fold(const std::u32string& characters) {
   std::string ascii;
-  for (unsigned char c : result)
-    if (c < 0x80) ascii += char(c);
+  for (char32_t c : characters) {
+    if (c < 0x80) {
+      ascii += char(c);
+      continue;
+    }
+    const FoldEntry* end = std::end(kFoldEntries);
+    const FoldEntry* at =
+        std::lower_bound(std::begin(kFoldEntries), end, c,
+                         [](const FoldEntry& e, char32_t k) { return e.code < k; });
+    if (at != end && at->code == c) ascii.append(kFoldText + at->offset, at->length);
+  }
   return ascii;
 }
 
@@ -48,22 +75,14 @@ std::string toAscii(icu::UnicodeString text) {
 
 std::string asciiFromUtf8(std::string_view utf8) {
   if (isAscii(utf8)) return std::string(utf8);
-  return toAscii(icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), int32_t(utf8.size()))));
+  return fold(*decodeUtf8(utf8, true));
 }
 
 std::string asciiFromQuery(std::string_view bytes) {
   if (isAscii(bytes)) return std::string(bytes);
-  if (isUtf8(bytes)) return asciiFromUtf8(bytes);
-  return toAscii(icu::UnicodeString(bytes.data(), int32_t(bytes.size()), "windows-1252"));
-}
-
-std::string englishCountryName(std::string_view code) {
-  icu::Locale region("", std::string(code).c_str());
-  icu::UnicodeString name;
-  region.getDisplayCountry(icu::Locale::getEnglish(), name);
-  std::string utf8;
-  name.toUTF8String(utf8);
-  // ICU answers an unknown code with the code itself.
-  if (utf8.empty() || utf8 == code) return "";
-  return asciiFromUtf8(utf8);
+  if (auto characters = decodeUtf8(bytes)) return fold(*characters);
+  std::u32string characters;
+  for (unsigned char byte : bytes)
+    characters += byte < 0x80 ? char32_t(byte) : kWindows1252[byte - 0x80];
+  return fold(characters);
 }

@@ -10,6 +10,7 @@
 #include "settings/settings.h"
 #include "skin/skin_win.h"
 #include "weather/fetch.h"
+#include "weather/local_service_win.h"
 #include "weather/refresh_win.h"
 
 namespace {
@@ -30,6 +31,7 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void initMainWindow(HWND window) {
   taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
   loadSettings();
+  startLocalService();
   prepareSkin(window);
   addTrayIcon(window);
   HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_POPUP));

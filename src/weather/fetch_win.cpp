@@ -8,6 +8,7 @@
 
 #include "common/program_win.h"
 #include "weather/fetch.h"
+#include "weather/local_service_win.h"
 
 namespace {
 
@@ -135,7 +136,11 @@ std::optional<std::string> loadPageFile(const std::string& file) {
 std::optional<std::string> downloadPage(const std::string& file, const std::string& url,
                                         std::span<const std::string> evictList) {
   std::optional<std::string> page;
-  if (fetchPage(url, evictList, file)) page = loadPageFile(file);
+  // The service on this PC may not be up yet, or may have ended.
+  ensureLocalService();
+  bool fetched = fetchPage(url, evictList, file);
+  if (!fetched && ensureLocalService()) fetched = fetchPage(url, evictList, file);
+  if (fetched) page = loadPageFile(file);
   DeleteFileA(file.c_str());
   return page;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fake_open_meteo.h"
+#include "trickling_server.h"
 #include "service/places/gazetteer.h"
 #include "service/places/report_link.h"
 #include "service/http/hardened_server.h"

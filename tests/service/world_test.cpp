@@ -181,9 +181,9 @@ TEST(World, ReportLinks) {
   EXPECT_EQ(parsed->longitude, 151.2073);
 
   for (const std::string& bad : std::vector<std::string>{
-           "/report/32.7157/San_Diego", "/report/91.0,0/North",
-           "/report/0,180.5/East", "/report/1e3,0/X", "/report/+32.7,-117.1/X",
-           "/report/32.,-117.1/X", "/report/32.7,-117.1/San<b>", "/report/32.7,-117.1/San%20Diego",
+           "/report/32.7157/San_Diego", "/report/91.0,0/North", "/report/0,180.5/East",
+           "/report/1e3,0/X", "/report/+32.7,-117.1/X", "/report/32.,-117.1/X",
+           "/report/32.7,-117.1/San<b>", "/report/32.7,-117.1/San%20Diego",
            "/report/32.7,-117.1/San Diego", "/report/32.7,-117.1/San_Diego/more",
            "/report/32.7,-117.1/___", "/report/32.7,-117.1/" + std::string(190, 'A'),
            "/report/san-diego-ca"}) {
