@@ -154,11 +154,12 @@ void armReadingAgeTimer(HWND window) {
 }
 
 // The tooltip and the icon from the reading in force; with `always` false
-// only when what they show has changed (the reading turned old).
+// only when the reading has turned old since they were shown, as nothing
+// else changes them without a new reading or a command.
 void showStatus(HWND window, bool always) {
   TrayStatus status = currentStatus();
   armReadingAgeTimer(window);
-  if (!always && status == shownStatus) return;
+  if (!always && status.old == shownStatus.old) return;
   setField(trayIcon.szTip, status.tip);
   // The new icon is in place before the old one goes, so the taskbar never
   // holds a destroyed one.

@@ -38,7 +38,6 @@ struct TrayStatus {
   std::string tip;
   std::string iconText;  // empty: the program's own icon
   bool old;              // the icon's temperature is drawn dimmed
-  bool operator==(const TrayStatus&) const = default;
 };
 
 struct TrayInputs {
