@@ -138,14 +138,12 @@ HICON makeTemperatureIcon(const std::string& text, bool dimmed) {
   return icon;
 }
 
-void killReadingAgeTimer(HWND window) { KillTimer(window, TIMER_READING_AGE); }
-
 // Wakes the user-interface thread when the reading in force turns old; the
 // same moment is looked at again after a resume or a change of the clock.
 void armReadingAgeTimer(HWND window) {
   int64_t left = readingAt ? secondsUntilOld(*readingAt, wallClockNow()) : 0;
   if (left == 0) {
-    killReadingAgeTimer(window);
+    KillTimer(window, TIMER_READING_AGE);
     return;
   }
   constexpr int64_t kLongestMs = 24 * 60 * 60 * 1000;
