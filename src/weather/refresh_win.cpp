@@ -95,7 +95,9 @@ std::string clockText(int64_t time) {
 
 TrayStatus currentStatus() {
   int64_t now = wallClockNow();
-  std::string clock = readingAt ? clockText(*readingAt) : std::string();
+  // The user's time format is looked up only when the tooltip shows it.
+  bool old = readingAt && readingIsOld(*readingAt, now);
+  std::string clock = old ? clockText(*readingAt) : std::string();
   return trayStatus({textOf(conditions.locationName), textOf(conditions.temperatureText),
                      settings.metric, settings.trayTemperature, readingAt, now, clock});
 }

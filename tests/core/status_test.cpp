@@ -59,49 +59,29 @@ TEST(Tooltip, LongNameIsShortenedSoTheReadingStays) {
 
 TEST(TrayStatus, OldReadingsSayWhenAndAreDimmed) {
   constexpr int64_t k2350 = 1798761000;  // 2026-12-31T23:50:00Z
+  const std::string degrees = "\xB0";
   struct Case {
     const char* what;
     std::optional<int64_t> readingTime;
     int64_t now;
-    std::string tip;
     bool old;
   } cases[] = {
-      {"no reading yet", std::nullopt, k2350 + 9 * 3600,
-       "Oslo -3\xB0"
-       "F",
-       false},
-      {"fresh", k2350, k2350,
-       "Oslo -3\xB0"
-       "F",
-       false},
-      {"29:59", k2350, k2350 + 1799,
-       "Oslo -3\xB0"
-       "F",
-       false},
-      {"30:00, after midnight", k2350, k2350 + 1800,
-       "Oslo -3\xB0"
-       "F, as of 23:50",
-       true},
-      {"hours later", k2350, k2350 + 9 * 3600,
-       "Oslo -3\xB0"
-       "F, as of 23:50",
-       true},
-      {"a little ahead of this clock", k2350 + 120, k2350,
-       "Oslo -3\xB0"
-       "F",
-       false},
+      {"no reading yet", std::nullopt, k2350 + 9 * 3600, false},
+      {"fresh", k2350, k2350, false},
+      {"29:59", k2350, k2350 + 1799, false},
+      {"30:00, after midnight", k2350, k2350 + 1800, true},
+      {"hours later", k2350, k2350 + 9 * 3600, true},
+      {"a little ahead of this clock", k2350 + 120, k2350, false},
   };
   for (const Case& c : cases) {
     TrayStatus status = trayStatus({"Oslo", "-3", false, true, c.readingTime, c.now, "23:50"});
-    EXPECT_EQ(status.tip, c.tip) << c.what;
+    EXPECT_EQ(status.tip, "Oslo -3" + degrees + (c.old ? "F, as of 23:50" : "F")) << c.what;
     EXPECT_EQ(status.old, c.old) << c.what;
   }
   // However long the name, the age is said whole.
   TrayStatus long_ =
       trayStatus({std::string(200, 'n'), "-40", false, false, k2350, k2350 + 3600, "11:50 PM"});
-  EXPECT_EQ(long_.tip, std::string(127 - 22 - 3, 'n') +
-                           "... -40\xB0"
-                           "F, as of 11:50 PM");
+  EXPECT_EQ(long_.tip, std::string(127 - 22 - 3, 'n') + "... -40" + degrees + "F, as of 11:50 PM");
 }
 
 TEST(TrayStatus, IconShowsTheTemperatureInTheUnitInForce) {
