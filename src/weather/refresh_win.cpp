@@ -68,11 +68,14 @@ TrayStatus shownStatus;
 HICON programIcon = nullptr;
 HICON drawnIcon = nullptr;
 
+// FILETIME counts 100 ns ticks from 1601-01-01 UTC.
+constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr uint64_t kUnixEpochTicks = 116444736000000000;
+
 int64_t wallClockNow() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
-  constexpr uint64_t kTicksPerSecond = 10000000, kUnixEpochTicks = 116444736000000000;
   return static_cast<int64_t>((ticks.QuadPart - kUnixEpochTicks) / kTicksPerSecond);
 }
 
@@ -80,7 +83,7 @@ int64_t wallClockNow() {
 // the user's format cannot be had.
 std::string clockText(int64_t time) {
   ULARGE_INTEGER ticks;
-  ticks.QuadPart = static_cast<uint64_t>(time) * 10000000 + 116444736000000000;
+  ticks.QuadPart = static_cast<uint64_t>(time) * kTicksPerSecond + kUnixEpochTicks;
   FILETIME utc{ticks.LowPart, ticks.HighPart};
   SYSTEMTIME utcTime, local;
   if (!FileTimeToSystemTime(&utc, &utcTime)) return {};
@@ -154,8 +157,9 @@ void armReadingAgeTimer(HWND window) {
 }
 
 // The tooltip and the icon from the reading in force; with `always` false
-// only when the reading has turned old since they were shown, as nothing
-// else changes them without a new reading or a command.
+// only when its age mark has changed since they were shown (it turned old,
+// or the clock was set back), as nothing else changes them without a new
+// reading or a command.
 void showStatus(HWND window, bool always) {
   TrayStatus status = currentStatus();
   armReadingAgeTimer(window);
