@@ -48,8 +48,8 @@ std::string urlKey(int slot);
 std::string cityKey(int slot);
 
 // Reads the settings file into `settings`; a missing file or key leaves empty
-// texts, Fahrenheit and the program's own tray icon. Also takes the service address, when the file
-// names an acceptable one.
+// texts, Fahrenheit and the program's own tray icon. Also takes the service
+// address, when the file names an acceptable one.
 void loadSettings();
 // Writes the seven keys of `record` in their order, creating the Setup folder
 // first when it is missing. A failed write is told to the user, once per
