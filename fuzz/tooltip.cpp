@@ -13,10 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   const bool metric = input.ConsumeBool();
   const std::string temperature = input.ConsumeRandomLengthString(64);
+  const std::string asOf = input.ConsumeBool() ? input.ConsumeRandomLengthString(160) : "";
   const std::string name = input.ConsumeRemainingBytesAsString();
-  const std::string reading = " " + std::to_string(toDisplayTemperature(temperature, metric)) +
-                              "\xB0" + (metric ? "C" : "F");
-  const std::string tip = tooltipText(name, temperature, metric);
+  std::string reading = " " + std::to_string(toDisplayTemperature(temperature, metric)) + "\xB0" +
+                        (metric ? "C" : "F");
+  // The age is said whole, or, when it cannot fit, not at all.
+  const std::string tip = tooltipText(name, temperature, metric, asOf);
+  if (!asOf.empty() && reading.size() + 8 + asOf.size() + 3 <= kTipSize - 1) {
+    reading += ", as of " + asOf;
+  }
   check(tip.size() <= kTipSize - 1, "tip fits its field");
   check(tip.size() >= reading.size() &&
             tip.compare(tip.size() - reading.size(), reading.size(), reading) == 0,

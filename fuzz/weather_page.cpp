@@ -1,8 +1,10 @@
 // The report page scanner on arbitrary pages, beside a plain reading of its
-// rules that searches with std::string_view::find instead of findMarker.
+// rules that searches with std::string_view::find instead of findMarker; and
+// the reading's time, beside the C library's reading of the time it found.
 
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 #include "check.h"
@@ -63,5 +65,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       check(contains(page, textOf(*field)), "text is a piece of the page");
   }
   check(!contains(textOf(scanned.locationName), "<"), "name stops before '<'");
+
+  // A time taken from the page is within reach of the download and is the
+  // mark's text, written back in the same form, in the page's head.
+  constexpr int64_t downloadedAt = 1796652300;  // 2026-12-07T14:05:00Z
+  std::optional<int64_t> observed = observedTime(page, downloadedAt);
+  check(readingTime(page, downloadedAt) == observed.value_or(downloadedAt), "else the download");
+  if (observed) {
+    check(*observed <= downloadedAt + kObservedAheadLimit &&
+              *observed >= downloadedAt - kObservedAgeLimit,
+          "a mark's time is plausible");
+    std::time_t time = static_cast<std::time_t>(*observed);
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char minutes[32], seconds[32];
+    std::strftime(minutes, sizeof minutes, "%Y-%m-%dT%H:%MZ\"", &utc);
+    std::strftime(seconds, sizeof seconds, "%Y-%m-%dT%H:%M:%SZ\"", &utc);
+    std::size_t mark = page.find(kObservedMarker);
+    check(mark != std::string_view::npos && mark < page.find("currentWeather\""),
+          "the mark stands before the location");
+    std::string_view value = page.substr(mark + kObservedMarker.size());
+    check(value.starts_with(minutes) || value.starts_with(seconds), "the time is the mark's");
+  }
   return 0;
 }

@@ -37,6 +37,8 @@ void initMainWindow(HWND window) {
   HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_POPUP));
   trayMenu = GetSubMenu(menu, 0);
   SetMenuDefaultItem(trayMenu, IDM_SEARCH, FALSE);
+  CheckMenuItem(trayMenu, IDM_TRAY_TEMPERATURE,
+                MF_BYCOMMAND | (settings.trayTemperature ? MF_CHECKED : MF_UNCHECKED));
   insertRecentItems();
   removeLeftoverPageFiles();
   refreshWeather(window, false);
@@ -61,6 +63,14 @@ void chooseUnit(HWND window, bool metric) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
+void toggleTrayTemperature(HWND window) {
+  settings.trayTemperature = !settings.trayTemperature;
+  CheckMenuItem(trayMenu, IDM_TRAY_TEMPERATURE,
+                MF_BYCOMMAND | (settings.trayTemperature ? MF_CHECKED : MF_UNCHECKED));
+  saveTraySettings(settings);
+  onTrayOptionChanged(window);
+}
+
 // Commands 5001 and 5002: the chosen recent location becomes the current one
 // and its weather is fetched.
 void chooseRecentLocation(HWND window, int slot) {
@@ -83,6 +93,9 @@ void onCommand(HWND window, WORD command) {
       break;
     case IDM_CELSIUS:
       chooseUnit(window, true);
+      break;
+    case IDM_TRAY_TEMPERATURE:
+      toggleTrayTemperature(window);
       break;
     case IDM_ABOUT:
       DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, aboutDialogProc, 0);
@@ -160,6 +173,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
       if (wParam == TIMER_SLIDE) onSlideTimer(window);
       if (wParam == TIMER_REFRESH) refreshWeather(window, false);
+      if (wParam == TIMER_READING_AGE) onReadingAgeCheck(window);
+      return 0;
+    case WM_TIMECHANGE:
+      onReadingAgeCheck(window);
       return 0;
     case WM_LBUTTONDOWN:
       onWindowClick(window);

@@ -14,6 +14,10 @@ bool metricFromValue(std::string_view value) { return !value.empty() && value[0]
 
 std::string_view metricValue(bool metric) { return metric ? "true" : "false"; }
 
+bool trayTemperatureFromValue(std::string_view value) { return value == "1"; }
+
+std::string_view trayTemperatureValue(bool on) { return on ? "1" : "0"; }
+
 std::string urlKey(int slot) { return "URL" + std::to_string(slot); }
 
 std::string cityKey(int slot) { return "City" + std::to_string(slot); }

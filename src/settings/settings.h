@@ -12,7 +12,8 @@ inline constexpr int kHistorySlots = 3;
 struct Settings {
   TextBuffer urls[kHistorySlots];
   TextBuffer cities[kHistorySlots];
-  bool metric;  // true: Celsius
+  bool metric;           // true: Celsius
+  bool trayTemperature;  // the tray icon shows the temperature
 };
 
 // The one record of the program, zero-filled at start.
@@ -21,6 +22,11 @@ extern Settings settings;
 inline constexpr std::string_view kSettingsSection = "General";
 inline constexpr std::string_view kSettingsFolderName = "\\Setup";
 inline constexpr std::string_view kSettingsFileTail = "\\Setup\\Setup.ini";
+// The tray icon's option, in a section of its own: "1" on, anything else
+// off. Written only when the user changes it, so the file of a user who
+// never did stays as it was.
+inline constexpr std::string_view kTraySection = "Tray";
+inline constexpr std::string_view kTrayTemperatureKey = "Temperature";
 // An optional override of the service address, read at start, never written.
 inline constexpr std::string_view kServiceSection = "Service";
 inline constexpr std::string_view kBaseUrlKey = "BaseUrl";
@@ -34,15 +40,21 @@ std::optional<std::string> settingsPathFor(std::string_view executablePath);
 bool metricFromValue(std::string_view value);
 std::string_view metricValue(bool metric);
 
+bool trayTemperatureFromValue(std::string_view value);
+std::string_view trayTemperatureValue(bool on);
+
 // The key names of a slot, "URL0".."URL2" and "City0".."City2".
 std::string urlKey(int slot);
 std::string cityKey(int slot);
 
 // Reads the settings file into `settings`; a missing file or key leaves empty
-// texts and Fahrenheit. Also takes the service address, when the file names an
-// acceptable one.
+// texts, Fahrenheit and the program's own tray icon. Also takes the service
+// address, when the file names an acceptable one.
 void loadSettings();
 // Writes the seven keys of `record` in their order, creating the Setup folder
 // first when it is missing. A failed write is told to the user, once per
 // session; returns whether every key was written.
 bool saveSettings(const Settings& record);
+// Writes the [Tray] option of `record`; a failed write is told as for
+// saveSettings.
+bool saveTraySettings(const Settings& record);

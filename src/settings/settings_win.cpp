@@ -26,9 +26,10 @@ void readKey(const std::string& path, const std::string& key, TextBuffer& value)
                            path.c_str());
 }
 
-bool writeKey(const std::string& path, const std::string& key, const char* value) {
-  return WritePrivateProfileStringA(kSettingsSection.data(), key.c_str(), value, path.c_str()) !=
-         FALSE;
+bool writeKey(const std::string& path, const std::string& key, const char* value,
+              std::string_view section = kSettingsSection) {
+  return WritePrivateProfileStringA(std::string(section).c_str(), key.c_str(), value,
+                                    path.c_str()) != FALSE;
 }
 
 DWORD WINAPI unsavedWarningThread(void* parameter) {
@@ -56,6 +57,14 @@ void warnUnsaved(const std::string& path) {
   }
 }
 
+// Without the folder every write fails and the user's change would be lost
+// at the next start.
+void makeSettingsFolder(const std::string& path) {
+  std::string folder =
+      path.substr(0, path.size() - kSettingsFileTail.size()) + std::string(kSettingsFolderName);
+  CreateDirectoryA(folder.c_str(), nullptr);
+}
+
 }  // namespace
 
 void loadSettings() {
@@ -68,6 +77,10 @@ void loadSettings() {
   TextBuffer metric{};
   readKey(*path, "Metric", metric);
   settings.metric = metricFromValue(textOf(metric));
+  TextBuffer trayTemperature{};
+  GetPrivateProfileStringA(kTraySection.data(), kTrayTemperatureKey.data(), "", trayTemperature,
+                           kTextSize, path->c_str());
+  settings.trayTemperature = trayTemperatureFromValue(textOf(trayTemperature));
 
   // Read, never written: the installer or the user sets it.
   TextBuffer baseUrl{};
@@ -79,17 +92,23 @@ void loadSettings() {
 bool saveSettings(const Settings& record) {
   std::optional<std::string> path = settingsPath();
   if (!path) return false;
-  // Without the folder every write fails and the user's change would be lost
-  // at the next start.
-  std::string folder =
-      path->substr(0, path->size() - kSettingsFileTail.size()) + std::string(kSettingsFolderName);
-  CreateDirectoryA(folder.c_str(), nullptr);
+  makeSettingsFolder(*path);
   bool saved = true;
   for (int slot = 0; slot < kHistorySlots; ++slot) {
     saved = writeKey(*path, urlKey(slot), record.urls[slot]) && saved;
     saved = writeKey(*path, cityKey(slot), record.cities[slot]) && saved;
   }
   saved = writeKey(*path, "Metric", metricValue(record.metric).data()) && saved;
+  if (!saved) warnUnsaved(*path);
+  return saved;
+}
+
+bool saveTraySettings(const Settings& record) {
+  std::optional<std::string> path = settingsPath();
+  if (!path) return false;
+  makeSettingsFolder(*path);
+  bool saved = writeKey(*path, std::string(kTrayTemperatureKey),
+                        trayTemperatureValue(record.trayTemperature).data(), kTraySection);
   if (!saved) warnUnsaved(*path);
   return saved;
 }

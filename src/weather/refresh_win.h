@@ -12,6 +12,8 @@
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
 inline constexpr UINT TRAY_ICON_ID = 4096;
 inline constexpr UINT_PTR TIMER_REFRESH = 2;
+// Fires once, when the reading in force turns old; never downloads.
+inline constexpr UINT_PTR TIMER_READING_AGE = 3;
 // Posted to the main window by a refresh's worker with its download.
 inline constexpr UINT WM_REPORT_DOWNLOADED = WM_APP + 3;
 
@@ -44,6 +46,15 @@ bool refreshRunning();
 // after a failure) and for a page the scan and the status.
 void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page);
 
-// WM_POWERBROADCAST: after a resume the weather is hours old; a refresh
-// within seconds, the retry rule covering a network still coming up.
+// TIMER_READING_AGE, and a change of the system's clock: the tooltip and the
+// icon again when the reading in force has turned old meanwhile.
+void onReadingAgeCheck(HWND window);
+
+// The tray icon's option changed: the icon again for the reading in force;
+// before the first reading the program's own icon stays.
+void onTrayOptionChanged(HWND window);
+
+// WM_POWERBROADCAST: after a resume the weather is hours old; the reading in
+// force is marked old at once when it is, and a refresh comes within seconds,
+// the retry rule covering a network still coming up.
 void onPowerBroadcast(HWND window, WPARAM event);

@@ -1,6 +1,8 @@
 #pragma once
 // The current conditions and the scan of a report page that fills them.
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "common/text.h"
@@ -17,3 +19,23 @@ extern Conditions conditions;
 // Clears `result` and fills it from the markers of a report page. Never reads
 // outside `page`, whatever its bytes.
 void scanWeatherPage(std::string_view page, Conditions& result);
+
+// Times are whole seconds since 1970-01-01 00:00 UTC.
+//
+// A report page may say in its head when its reading was observed:
+//   <meta name="skyvane-observed" content="2026-12-07T14:05Z">
+// in UTC, to the minute or to the second ("...T14:05:30Z"). Only a mark
+// before the location marker counts, so nothing in the report itself can
+// pass for one.
+inline constexpr std::string_view kObservedMarker = "<meta name=\"skyvane-observed\" content=\"";
+// A service's clock a little ahead of this computer's is no fault; a mark
+// further ahead than this, or older than a reading can be, is a broken one.
+inline constexpr int64_t kObservedAheadLimit = 10 * 60;
+inline constexpr int64_t kObservedAgeLimit = 7 * 24 * 60 * 60;
+
+// The time of the page's mark, when it carries one that is well formed and
+// plausible for a page downloaded at `downloadedAt`; else nothing.
+std::optional<int64_t> observedTime(std::string_view page, int64_t downloadedAt);
+
+// When the page's reading was taken: its mark, else when it was downloaded.
+int64_t readingTime(std::string_view page, int64_t downloadedAt);

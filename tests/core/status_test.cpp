@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -54,6 +55,55 @@ TEST(Tooltip, LongNameIsShortenedSoTheReadingStays) {
   EXPECT_EQ(tooltipText(over, "-40", false), std::string(127 - 6 - 3, 'n') +
                                                  "... -40\xB0"
                                                  "F");
+}
+
+TEST(TrayStatus, OldReadingsSayWhenAndAreDimmed) {
+  constexpr int64_t k2350 = 1798761000;  // 2026-12-31T23:50:00Z
+  const std::string degrees = "\xB0";
+  struct Case {
+    const char* what;
+    std::optional<int64_t> readingTime;
+    int64_t now;
+    bool old;
+  } cases[] = {
+      {"no reading yet", std::nullopt, k2350 + 9 * 3600, false},
+      {"fresh", k2350, k2350, false},
+      {"29:59", k2350, k2350 + 1799, false},
+      {"30:00, after midnight", k2350, k2350 + 1800, true},
+      {"hours later", k2350, k2350 + 9 * 3600, true},
+      {"a little ahead of this clock", k2350 + 120, k2350, false},
+  };
+  for (const Case& c : cases) {
+    TrayStatus status = trayStatus({"Oslo", "-3", false, true, c.readingTime, c.now, "23:50"});
+    EXPECT_EQ(status.tip, "Oslo -3" + degrees + (c.old ? "F, as of 23:50" : "F")) << c.what;
+    EXPECT_EQ(status.old, c.old) << c.what;
+  }
+  // However long the name, the age is said whole.
+  TrayStatus long_ =
+      trayStatus({std::string(200, 'n'), "-40", false, false, k2350, k2350 + 3600, "11:50 PM"});
+  EXPECT_EQ(long_.tip, std::string(127 - 22 - 3, 'n') + "... -40" + degrees + "F, as of 11:50 PM");
+}
+
+TEST(TrayStatus, IconShowsTheTemperatureInTheUnitInForce) {
+  struct Case {
+    std::string temperature;
+    bool metric, option, reading;
+    std::string iconText;
+  } cases[] = {
+      {"72", false, true, true, "72"}, {"72", true, true, true, "22"},
+      {"-8", false, true, true, "-8"}, {"104", false, true, true, "104"},
+      {"10", true, true, true, "-12"}, {"-40", true, true, true, "-40"},
+      {"31", true, true, true, "0"},   {"-100", false, true, true, ""},  // too wide
+      {"N/A", false, true, true, ""},  {"", true, true, true, ""},       // no number
+      {"72", false, false, true, ""},  {"72", false, true, false, ""},   // off; no reading
+  };
+  for (const Case& c : cases) {
+    std::optional<int64_t> reading;
+    if (c.reading) reading = 0;
+    EXPECT_EQ(trayStatus({"Oslo", c.temperature, c.metric, c.option, reading, 0, "00:00"}).iconText,
+              c.iconText)
+        << c.temperature << (c.metric ? " C" : " F");
+  }
 }
 
 }  // namespace

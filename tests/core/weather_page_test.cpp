@@ -111,4 +111,40 @@ TEST(WeatherPage, NeverReadsOutsideThePage) {
   EXPECT_EQ(textOf(result.temperatureText), "1");
 }
 
+TEST(WeatherPage, ReadingTimeFromTheMarkElseTheDownload) {
+  constexpr int64_t k1405 = 1796652300;  // 2026-12-07T14:05:00Z
+  auto page = [](const std::string& mark) {
+    return "<html><head><meta name=\"skyvane-observed\" content=\"" + mark + "\"></head>\n" +
+           location("Oslo") + temperature("-3");
+  };
+  struct Case {
+    const char* what;
+    std::string page;
+    int64_t downloadedAt;
+    int64_t expected;
+  } cases[] = {
+      {"the fixture's mark", readTestData("report_oslo.html"), 1796616000 + 1200, 1796616000},
+      {"minutes", page("2026-12-07T14:05Z"), k1405 + 3600, k1405},
+      {"seconds", page("2026-12-07T14:05:30Z"), k1405 + 3600, k1405 + 30},
+      {"leap day", page("2024-02-29T12:00Z"), 1709208000, 1709208000},
+      {"no mark", location("Oslo") + temperature("-3"), k1405, k1405},
+      {"mark in the body", location("Oslo") + page("2026-12-07T14:05Z"), k1405 + 60, k1405 + 60},
+      {"bad digit", page("2026-12-07T1a:05Z"), k1405 + 60, k1405 + 60},
+      {"no Z", page("2026-12-07T14:05"), k1405 + 60, k1405 + 60},
+      {"an offset instead of Z", page("2026-12-07T14:05+01:00"), k1405 + 60, k1405 + 60},
+      {"month 13", page("2026-13-07T14:05Z"), k1405 + 60, k1405 + 60},
+      {"29 February of a common year", page("2026-02-29T14:05Z"), k1405, k1405},
+      {"hour 24", page("2026-12-07T24:05Z"), k1405 + 60, k1405 + 60},
+      {"second 60", page("2026-12-07T14:05:60Z"), k1405 + 60, k1405 + 60},
+      {"empty", page(""), k1405, k1405},
+      {"ten minutes ahead", page("2026-12-07T14:05Z"), k1405 - 600, k1405},
+      {"further ahead", page("2026-12-07T14:05Z"), k1405 - 601, k1405 - 601},
+      {"a week old", page("2026-12-07T14:05Z"), k1405 + 604800, k1405},
+      {"older than a week", page("2026-12-07T14:05Z"), k1405 + 604801, k1405 + 604801},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(readingTime(c.page, c.downloadedAt), c.expected) << c.what;
+  }
+}
+
 }  // namespace

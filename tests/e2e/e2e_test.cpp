@@ -11,6 +11,8 @@
 
 #include "driver.h"
 #include "resource.h"
+#include "weather/status.h"
+#include "weather/tray_icon.h"
 
 namespace driver {
 
@@ -315,6 +317,76 @@ TEST_F(EndToEnd, ExitDuringADownloadThatNeverEndsEndsAtOnce) {
   driver::menuCommand(program.window, IDM_EXIT);
   EXPECT_EQ(driver::waitForExit(program, 5000), std::optional<DWORD>(0));
   stopListener(silent);
+}
+
+// The tray icon as the program draws a temperature.
+driver::Picture temperaturePicture(int fahrenheit, bool metric, bool old) {
+  int size = GetSystemMetrics(SM_CXSMICON);
+  std::string text = trayIconText(std::to_string(fahrenheit), metric);
+  return {size, trayIconPixels(text, size, old)};
+}
+
+TEST_F(EndToEnd, TemperatureInTheTrayIconAndOldReadingsMarked) {
+  std::optional<std::string> page = driver::fetchPage(report("oslo-norway"));
+  ASSERT_TRUE(page);
+  std::optional<driver::Report> oslo = driver::parseReport(*page);
+  ASSERT_TRUE(oslo);
+  driver::Listener service;
+  ASSERT_TRUE(driver::startListener(service, driver::withObservedMark(*page, 60)));
+  auto general = [&](const char* metric) {
+    return "[General]\r\nURL0=" + service.url("/report/oslo-norway") +
+           "\r\nCity0=Oslo, Norway\r\nURL1=\r\nCity1=\r\nURL2=\r\nCity2=\r\nMetric=" + metric +
+           "\r\n";
+  };
+  CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
+  driver::writeFileText(settingsPath(), general("false"));
+  start();
+  auto says = [](const char* part) {
+    return [part](const std::string& tip) { return contains(tip, part); };
+  };
+  auto fresh = [](const std::string& tip) {
+    return contains(tip, "Oslo, Norway") && !contains(tip, "as of");
+  };
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  const driver::Picture own = driver::loadIconPicture(folder + "\\Skins\\Default.ico", size);
+  const driver::Picture white = temperaturePicture(oslo->temperature, false, false);
+  const driver::Picture dimmed = temperaturePicture(oslo->temperature, false, true);
+  const driver::Picture celsius = temperaturePicture(oslo->temperature, true, false);
+
+  // Off by default: the program's own icon, and the tooltip as ever.
+  std::optional<RECT> icon = driver::waitForTrayPicture(own, kWaitMs);
+  ASSERT_TRUE(icon) << "the program's icon is not in the tray";
+  EXPECT_PRED1(fresh, driver::trayTooltip(*icon, fresh, kWaitMs));
+  EXPECT_FALSE(driver::waitForTrayPicture(white, 0));
+
+  driver::menuCommand(program.window, IDM_TRAY_TEMPERATURE);
+  EXPECT_TRUE(driver::waitForTrayPicture(white, kWaitMs)) << "no temperature in the tray";
+  EXPECT_EQ(settingsText(), general("false") + "[Tray]\r\nTemperature=1\r\n");
+
+  // The service hands out a reading two hours old: marked old at once.
+  driver::setListenerPage(service, driver::withObservedMark(*page, 2 * 3600));
+  ASSERT_TRUE(driver::refresh(program.window, kWaitMs));
+  EXPECT_TRUE(driver::waitForTrayPicture(dimmed, kWaitMs)) << "not dimmed";
+  EXPECT_PRED1(says(", as of "), driver::trayTooltip(*icon, says(", as of "), kWaitMs));
+
+  // Back with a new reading: both marks go at once.
+  driver::setListenerPage(service, *page);
+  ASSERT_TRUE(driver::refresh(program.window, kWaitMs));
+  EXPECT_TRUE(driver::waitForTrayPicture(white, kWaitMs)) << "still dimmed";
+  EXPECT_PRED1(fresh, driver::trayTooltip(*icon, fresh, kWaitMs));
+
+  // The unit in force, also after Explorer was restarted.
+  driver::menuCommand(program.window, IDM_CELSIUS);
+  EXPECT_TRUE(driver::waitForTrayPicture(celsius, kWaitMs)) << "not in Celsius";
+  driver::dropTrayIcon(program.window);
+  driver::announceTaskbar(program.window);
+  EXPECT_TRUE(driver::waitForTrayPicture(celsius, kWaitMs)) << "lost with the taskbar";
+
+  // Off again: the program's own icon.
+  driver::menuCommand(program.window, IDM_TRAY_TEMPERATURE);
+  EXPECT_TRUE(driver::waitForTrayPicture(own, kWaitMs)) << "the program's icon did not return";
+  EXPECT_EQ(settingsText(), general("true") + "[Tray]\r\nTemperature=0\r\n");
+  driver::stopListener(service);
 }
 
 }  // namespace

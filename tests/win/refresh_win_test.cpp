@@ -174,6 +174,28 @@ TEST_F(Refresh, LongAndPercentNamesInTheTooltip) {
   }
 }
 
+TEST_F(Refresh, AReadingTurnsOldOnItsOwnAndANewOneClearsTheMark) {
+  std::optional<std::string> page = downloadPage(kOslo, {});
+  ASSERT_TRUE(page);
+  // Observed a few seconds short of the age at which it counts as old.
+  driver::Listener service;
+  ASSERT_TRUE(driver::startListener(service, driver::withObservedMark(*page, 1794)));
+  writeSettings({"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway",
+                 "[Tray]", "Temperature=1"});
+  start();
+  auto old = [] { return std::string(trayIcon.szTip).find(", as of ") != std::string::npos; };
+  ASSERT_FALSE(old()) << trayIcon.szTip;
+  const HICON fresh = trayIcon.hIcon;
+  const LONG requests = service.requests;
+  EXPECT_TRUE(waitFor(old, 15000)) << trayIcon.szTip;
+  EXPECT_EQ(service.requests, requests) << "the mark needs no download";
+  EXPECT_NE(trayIcon.hIcon, fresh) << "the icon was not dimmed";
+  driver::setListenerPage(service, *page);
+  refreshAndWait();
+  EXPECT_FALSE(old()) << trayIcon.szTip;
+  driver::stopListener(service);
+}
+
 TEST(PageFetch, LoadsThePageFileAsText) {
   std::string file = makeInstalledFolder("load") + "\\Temp\\page.tmp";
   struct Case {

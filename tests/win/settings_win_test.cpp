@@ -102,9 +102,12 @@ TEST_F(SettingsFile, ReadsHandWrittenValues) {
   EXPECT_STREQ(settings.cities[0], "Oslo");
   EXPECT_FALSE(settings.metric);  // an upper-case T is Fahrenheit
 
-  std::ofstream(settingsFile()) << "[General]\nMetric=t\n";
+  EXPECT_FALSE(settings.trayTemperature);  // off unless the file says so
+
+  std::ofstream(settingsFile()) << "[General]\nMetric=t\n[Tray]\nTemperature=1\n";
   loadSettings();
   EXPECT_TRUE(settings.metric);
+  EXPECT_TRUE(settings.trayTemperature);
 }
 
 }  // namespace

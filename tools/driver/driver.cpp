@@ -436,6 +436,123 @@ std::vector<std::string> shownTooltips() {
   return texts;
 }
 
+namespace {
+
+BOOL CALLBACK collectTrayPlace(HWND window, LPARAM parameter) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, "__winex11_tray_icon") == 0 && IsWindowVisible(window)) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    reinterpret_cast<std::vector<RECT>*>(parameter)->push_back(rect);
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK collectTrayWindows(HWND window, LPARAM parameter) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpA(name, "__winex11_standalone_tray") == 0) {
+    EnumChildWindows(window, collectTrayPlace, parameter);
+  }
+  return TRUE;
+}
+
+bool showsPicture(const Image& screen, int x, int y, const Picture& picture) {
+  for (int row = 0; row < picture.size; ++row) {
+    for (int column = 0; column < picture.size; ++column) {
+      uint32_t pixel = picture.pixels[static_cast<size_t>(row) * picture.size + column];
+      if ((pixel >> 24) != 0xFF) continue;
+      if (screen.at(x + column, y + row) != (pixel & 0xFFFFFF)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<RECT> trayIconPlaces() {
+  // Wine without a desktop shows each icon in a window of its own; Wine's
+  // desktop and Windows draw them on the taskbar.
+  std::vector<RECT> places;
+  EnumWindows(collectTrayWindows, reinterpret_cast<LPARAM>(&places));
+  HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+  RECT rect{};
+  if (taskbar && IsWindowVisible(taskbar) && GetWindowRect(taskbar, &rect)) places.push_back(rect);
+  return places;
+}
+
+Picture loadIconPicture(const std::string& path, int size) {
+  Picture picture;
+  auto icon = static_cast<HICON>(
+      LoadImageA(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+  ICONINFO parts{};
+  if (!icon || !GetIconInfo(icon, &parts)) return picture;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  picture.size = size;
+  picture.pixels.resize(static_cast<size_t>(size) * size);
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, parts.hbmColor, 0, size, picture.pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(parts.hbmColor);
+  DeleteObject(parts.hbmMask);
+  DestroyIcon(icon);
+  return picture;
+}
+
+std::optional<RECT> waitForTrayPicture(const Picture& picture, DWORD timeoutMs) {
+  std::optional<RECT> found;
+  bool opaque = false;
+  for (uint32_t pixel : picture.pixels) opaque = opaque || (pixel >> 24) == 0xFF;
+  if (!opaque) return found;
+  waitUntil(
+      [&] {
+        for (const RECT& place : trayIconPlaces()) {
+          Image screen = captureScreen(place);
+          for (int y = 0; y + picture.size <= screen.height; ++y) {
+            for (int x = 0; x + picture.size <= screen.width; ++x) {
+              if (showsPicture(screen, x, y, picture)) {
+                found = RECT{place.left + x, place.top + y, place.left + x + picture.size,
+                             place.top + y + picture.size};
+                return true;
+              }
+            }
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+  return found;
+}
+
+std::string trayTooltip(const RECT& place, const std::function<bool(const std::string&)>& wanted,
+                        DWORD timeoutMs) {
+  std::string last;
+  DWORD start = GetTickCount();
+  do {
+    // Away first, so that the tooltip closes and comes up anew, with the
+    // icon's text as it is now.
+    SetCursorPos(place.right + 200, place.bottom + 200);
+    waitUntil([] { return shownTooltips().empty(); }, 2000);
+    SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    waitUntil(
+        [&] {
+          for (const std::string& text : shownTooltips()) {
+            if (!text.empty()) last = text;
+          }
+          return wanted(last);
+        },
+        3000);
+  } while (!wanted(last) && GetTickCount() - start < timeoutMs);
+  return last;
+}
+
 Image captureScreen(const RECT& rect) {
   Image image;
   image.width = rect.right - rect.left;
@@ -600,6 +717,22 @@ Reading expectedReading(const Report& report, bool metric) {
   return Reading{shown(report.temperature), shown(report.feelsLike), metric ? 'C' : 'F'};
 }
 
+std::string withObservedMark(const std::string& page, int secondsAgo) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
+  time.QuadPart -= static_cast<ULONGLONG>(secondsAgo) * 10000000;
+  FILETIME then{time.LowPart, time.HighPart};
+  SYSTEMTIME utc;
+  FileTimeToSystemTime(&then, &utc);
+  char mark[96];
+  wsprintfA(mark, "<meta name=\"skyvane-observed\" content=\"%04u-%02u-%02uT%02u:%02u:%02uZ\">",
+            utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
+  std::size_t head = page.find("<head>");
+  head = head == std::string::npos ? 0 : head + 6;
+  return page.substr(0, head) + mark + page.substr(head);
+}
+
 namespace {
 
 DWORD WINAPI serveListener(void* parameter) {
@@ -616,10 +749,12 @@ DWORD WINAPI serveListener(void* parameter) {
       request.append(buffer, got);
     }
     InterlockedIncrement(&listener->requests);
-    if (listener->page.empty()) continue;  // held open, never answered
+    AcquireSRWLockShared(&listener->pageLock);
+    std::string page = listener->page;
+    ReleaseSRWLockShared(&listener->pageLock);
+    if (page.empty()) continue;  // held open, never answered
     std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                         std::to_string(listener->page.size()) + "\r\nConnection: close\r\n\r\n" +
-                         listener->page;
+                         std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page;
     send(client, answer.data(), static_cast<int>(answer.size()), 0);
     closesocket(client);
   }
@@ -649,6 +784,12 @@ bool startListener(Listener& listener, const std::string& page) {
   listener.requests = 0;
   listener.thread = CreateThread(nullptr, 0, serveListener, &listener, 0, nullptr);
   return listener.thread != nullptr;
+}
+
+void setListenerPage(Listener& listener, const std::string& page) {
+  AcquireSRWLockExclusive(&listener.pageLock);
+  listener.page = page;
+  ReleaseSRWLockExclusive(&listener.pageLock);
 }
 
 void stopListener(Listener& listener) {

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,6 +114,26 @@ bool waitForSlideIn(HWND window, DWORD timeoutMs);
 // Texts of the tooltip windows now shown (balloons among them).
 std::vector<std::string> shownTooltips();
 
+// Where the taskbar draws notification icons, on the screen: Wine's tray
+// icon windows when it has them, else the taskbar.
+std::vector<RECT> trayIconPlaces();
+// A picture with transparency, 0xAARRGGBB, top row first.
+struct Picture {
+  int size = 0;  // square
+  std::vector<uint32_t> pixels;
+};
+// An icon file's image at `size` pixels, as a picture.
+Picture loadIconPicture(const std::string& path, int size);
+// Waits until a tray icon shows `picture`: every fully opaque pixel of it,
+// exactly, at one place (what lies under its clear pixels does not count;
+// a picture without opaque pixels is never found).
+// The place, or nothing when it did not show in time.
+std::optional<RECT> waitForTrayPicture(const Picture& picture, DWORD timeoutMs);
+// Points at `place` as a user does, again until the tooltip that comes up
+// satisfies `wanted` or the time is up; answers the last tooltip seen.
+std::string trayTooltip(const RECT& place, const std::function<bool(const std::string&)>& wanted,
+                        DWORD timeoutMs);
+
 // 0x00RRGGBB pixels, top row first.
 struct Image {
   int width = 0;
@@ -163,6 +184,7 @@ struct Listener {
   uintptr_t socket = ~uintptr_t{0};
   int port = 0;
   std::string page;
+  SRWLOCK pageLock = SRWLOCK_INIT;  // setListenerPage may change the page while it serves
   volatile LONG requests = 0;
   HANDLE thread = nullptr;
   std::string url(const std::string& path) const {
@@ -172,6 +194,8 @@ struct Listener {
 // Starts listening; false when no port could be had.
 bool startListener(Listener& listener, const std::string& page);
 void stopListener(Listener& listener);
+// The page that the listener answers from now on.
+void setListenerPage(Listener& listener, const std::string& page);
 
 struct Report {
   int temperature = 0;  // °F
@@ -182,5 +206,8 @@ struct Report {
 std::optional<std::string> fetchPage(const std::string& url);
 std::optional<Report> parseReport(const std::string& page);
 Reading expectedReading(const Report& report, bool metric);
+// `page` with the mark of a reading observed `secondsAgo` seconds ago, by
+// this computer's clock, first in its head.
+std::string withObservedMark(const std::string& page, int secondsAgo);
 
 }  // namespace driver

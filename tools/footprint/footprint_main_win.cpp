@@ -6,12 +6,14 @@
 // failed.
 //
 //   skyvane-footprint [--trace] [--growth-only] [--refreshes N] [--searches N] [--slow-ms MS]
-//                     [--rest-ms MS] [--service URL] [--skyvane EXE]
-//                     [--minimal EXE] [--skins DIR] [--work DIR]
+//                     [--rest-ms MS] [--tray-temperature on|off] [--service URL]
+//                     [--skyvane EXE] [--minimal EXE] [--skins DIR] [--work DIR]
 //
 // --slow-ms 0 leaves out the responsiveness run; --rest-ms 0 reads the
 // counts without waiting for the program to come to rest; --growth-only
-// judges the run by the growth of the counts alone, as the short test does.
+// judges the run by the growth of the counts alone, as the short test does;
+// --tray-temperature off leaves the tray icon the program's own (by default
+// the temperature is drawn in it, a new icon with every page).
 
 #include <windows.h>
 
@@ -36,6 +38,7 @@ struct Options {
   int searches = 100;
   int slowMs = 2000;
   int restMs = 90000;
+  bool trayTemperature = true;
   std::string service = SKYVANE_SERVICE_BASE_URL;
   std::string skyvane = SKYVANE_EXE;
   std::string minimal = MINIMAL_EXE;
@@ -88,6 +91,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.slowMs = std::atoi(value.c_str());
     } else if (name == "--rest-ms") {
       options.restMs = std::atoi(value.c_str());
+    } else if (name == "--tray-temperature" && (value == "on" || value == "off")) {
+      options.trayTemperature = value == "on";
     } else if (name == "--service") {
       options.service = value;
     } else if (name == "--skyvane") {
@@ -115,8 +120,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
-std::string settingsFor(const std::string& reportUrl) {
-  return "[General]\r\nURL0=" + reportUrl + "\r\nCity0=Austin, TX\r\nMetric=f\r\n";
+std::string settingsFor(const std::string& reportUrl, bool trayTemperature) {
+  return "[General]\r\nURL0=" + reportUrl +
+         "\r\nCity0=Austin, TX\r\nMetric=f\r\n[Tray]\r\nTemperature=" +
+         (trayTemperature ? "1" : "0") + "\r\n";
 }
 
 const char* wineVersion() {
@@ -271,7 +278,8 @@ double longestBlock(const Program& program, int rounds, DWORD durationMs) {
 
 Program startWith(const Options& options, const std::string& name, const std::string& report) {
   std::string folder = options.work + "\\" + name;
-  layOutInstalledFolder(folder, options.skyvane, "Skyvane.exe", options.skins, settingsFor(report));
+  layOutInstalledFolder(folder, options.skyvane, "Skyvane.exe", options.skins,
+                        settingsFor(report, options.trayTemperature));
   return startProgram(folder + "\\Skyvane.exe", folder, "Skyvane", kStepTimeoutMs + options.slowMs);
 }
 
@@ -347,9 +355,10 @@ void printReport(const Options& options, const Footprint (&readings)[kReadings],
                  const Workload& workload, const Responsiveness& responsiveness,
                  std::vector<Goal>& goals) {
   const char* wine = wineVersion();
-  std::printf("Skyvane footprint%s%s: %d refreshes and %d searches against %s\n\n",
+  std::printf("Skyvane footprint%s%s: %d refreshes and %d searches against %s, %s\n\n",
               wine ? " under Wine " : "", wine ? wine : "", workload.refreshesDone,
-              workload.searchesDone, options.service.c_str());
+              workload.searchesDone, options.service.c_str(),
+              options.trayTemperature ? "the temperature in the tray icon" : "the program's icon");
   std::printf("%-40s %8s %8s %8s %8s %8s %8s\n", "", "minimal", "minimal", "Skyvane", "Skyvane",
               "Skyvane", "growth");
   std::printf("%-40s %8s %8s %8s %8s %8s %8s\n", "", "start", "end", "start", "half", "end",
@@ -436,7 +445,7 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "usage: skyvane-footprint [--trace] [--growth-only] [--refreshes N] [--searches N] "
-        "[--slow-ms MS] [--rest-ms MS] [--service URL] [--skyvane EXE] "
+        "[--slow-ms MS] [--rest-ms MS] [--tray-temperature on|off] [--service URL] [--skyvane EXE] "
         "[--minimal EXE] [--skins DIR] [--work DIR]\n");
     return 2;
   }
@@ -445,7 +454,8 @@ int main(int argc, char** argv) {
 
   std::string minimalFolder = options.work + "\\minimal";
   std::string skyvaneFolder = options.work + "\\skyvane";
-  std::string settings = settingsFor(options.service + "/report/austin-tx");
+  std::string settings =
+      settingsFor(options.service + "/report/austin-tx", options.trayTemperature);
   layOutInstalledFolder(minimalFolder, options.minimal, "skyvane-minimal.exe", options.skins,
                         settings);
   layOutInstalledFolder(skyvaneFolder, options.skyvane, "Skyvane.exe", options.skins, settings);

@@ -1,0 +1,108 @@
+#include "weather/tray_icon.h"
+
+#include <algorithm>
+
+namespace {
+
+// The seven strokes of a digit: top, upper right, lower right, bottom, lower
+// left, upper left, middle.
+enum Stroke : uint8_t {
+  kTop = 1,
+  kUpperRight = 2,
+  kLowerRight = 4,
+  kBottom = 8,
+  kLowerLeft = 16,
+  kUpperLeft = 32,
+  kMiddle = 64
+};
+
+constexpr uint8_t kDigitStrokes[10] = {
+    kTop | kUpperRight | kLowerRight | kBottom | kLowerLeft | kUpperLeft,
+    kUpperRight | kLowerRight,
+    kTop | kUpperRight | kMiddle | kLowerLeft | kBottom,
+    kTop | kUpperRight | kMiddle | kLowerRight | kBottom,
+    kUpperLeft | kMiddle | kUpperRight | kLowerRight,
+    kTop | kUpperLeft | kMiddle | kLowerRight | kBottom,
+    kTop | kUpperLeft | kMiddle | kLowerLeft | kLowerRight | kBottom,
+    kTop | kUpperRight | kLowerRight,
+    kTop | kUpperRight | kLowerRight | kBottom | kLowerLeft | kUpperLeft | kMiddle,
+    kTop | kUpperLeft | kUpperRight | kMiddle | kLowerRight | kBottom,
+};
+
+uint8_t strokesOf(char c) {
+  if (c >= '0' && c <= '9') return kDigitStrokes[c - '0'];
+  return c == '-' ? kMiddle : 0;
+}
+
+struct Canvas {
+  int size;
+  std::vector<bool> ink;
+  void fill(int x, int y, int width, int height) {
+    for (int row = std::max(y, 0); row < std::min(y + height, size); ++row) {
+      for (int column = std::max(x, 0); column < std::min(x + width, size); ++column) {
+        ink[static_cast<std::size_t>(row) * size + column] = true;
+      }
+    }
+  }
+};
+
+void drawCharacter(Canvas& canvas, uint8_t strokes, int x, int y, int width, int height,
+                   int stroke) {
+  int middle = (height - stroke) / 2;
+  if (strokes & kTop) canvas.fill(x, y, width, stroke);
+  if (strokes & kMiddle) canvas.fill(x, y + middle, width, stroke);
+  if (strokes & kBottom) canvas.fill(x, y + height - stroke, width, stroke);
+  if (strokes & kUpperLeft) canvas.fill(x, y, stroke, middle + stroke);
+  if (strokes & kUpperRight) canvas.fill(x + width - stroke, y, stroke, middle + stroke);
+  if (strokes & kLowerLeft) canvas.fill(x, y + middle, stroke, height - middle);
+  if (strokes & kLowerRight) canvas.fill(x + width - stroke, y + middle, stroke, height - middle);
+}
+
+}  // namespace
+
+std::vector<uint32_t> trayIconPixels(std::string_view text, int size, bool dimmed) {
+  size = std::max(size, 0);
+  std::vector<uint32_t> pixels(static_cast<std::size_t>(size) * size, kIconClear);
+  text = text.substr(0, 3);
+  int count = static_cast<int>(text.size());
+  if (count == 0 || size == 0) return pixels;
+
+  // The outline and the gap between characters grow with the icon, so a
+  // 16-pixel icon fits three characters four pixels wide, each with a
+  // one-pixel outline, and larger icons keep those proportions.
+  int outline = std::max(1, size / 16);
+  int gap = outline;
+  int stroke = std::max(1, (size + 4) / 14);
+  int room = size - 2 * outline;
+  int width = std::min((room - (count - 1) * gap) / count, room * 3 / 5);
+  int height = std::min(room, 2 * width + 2 * stroke + 1);
+  if (width < 3 * stroke) return pixels;  // too small to be read: no digits at all
+  int left = (size - (count * width + (count - 1) * gap)) / 2;
+  int top = (size - height) / 2;
+
+  Canvas canvas{size, std::vector<bool>(pixels.size(), false)};
+  for (int i = 0; i < count; ++i) {
+    drawCharacter(canvas, strokesOf(text[i]), left + i * (width + gap), top, width, height, stroke);
+  }
+  // Every clear pixel within `outline` of a stroke becomes the outline.
+  uint32_t digit = dimmed ? kIconDigitDimmed : kIconDigit;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      std::size_t at = static_cast<std::size_t>(y) * size + x;
+      if (canvas.ink[at]) {
+        pixels[at] = digit;
+        continue;
+      }
+      bool near = false;
+      for (int dy = -outline; dy <= outline && !near; ++dy) {
+        for (int dx = -outline; dx <= outline && !near; ++dx) {
+          int nx = x + dx, ny = y + dy;
+          near = nx >= 0 && ny >= 0 && nx < size && ny < size &&
+                 canvas.ink[static_cast<std::size_t>(ny) * size + nx];
+        }
+      }
+      if (near) pixels[at] = kIconOutline;
+    }
+  }
+  return pixels;
+}
