@@ -12,19 +12,9 @@ namespace {
 
 constexpr std::string_view kPrefix = "/report/";
 
-// A coordinate as anyone might write it: '-', 1-3 digits, up to 12 decimals.
+// A coordinate as anyone might write it: up to 12 decimals, or none.
 std::optional<double> loose(std::string_view text, double limit) {
-  std::size_t at = text.starts_with('-') ? 1 : 0, dot = text.find('.');
-  std::size_t whole = (dot == std::string_view::npos ? text.size() : dot) - at;
-  if (whole < 1 || whole > 3 || (dot != std::string_view::npos && text.size() - dot - 1 > 12))
-    return std::nullopt;
-  for (std::size_t i = at; i < text.size(); ++i)
-    if (i != dot && (text[i] < '0' || text[i] > '9')) return std::nullopt;
-  double value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || std::fabs(value) > limit)
-    return std::nullopt;
-  return value;
+  return linkDecimal(text, limit, 0, 12);
 }
 
 // Rounded as reportLink prints it, so a place and its link share a key.

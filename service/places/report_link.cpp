@@ -22,14 +22,16 @@ std::string coordinate(double value) {
   return result;
 }
 
-// A decimal number as reportLink writes it: an optional '-', digits, and
-// optionally '.' with up to 6 more digits. No exponent, no '+', no spaces.
-std::optional<double> decimal(std::string_view text, double limit) {
+}  // namespace
+
+std::optional<double> linkDecimal(std::string_view text, double limit, std::size_t minDecimals,
+                                  std::size_t maxDecimals) {
   std::size_t at = text.starts_with('-') ? 1 : 0;
   std::size_t dot = text.find('.');
   std::size_t whole = (dot == std::string_view::npos ? text.size() : dot) - at;
   std::size_t fraction = dot == std::string_view::npos ? 0 : text.size() - dot - 1;
-  if (whole < 1 || whole > 3 || (dot != std::string_view::npos && (fraction < 1 || fraction > 6)))
+  if (whole < 1 || whole > 3 ||
+      (dot != std::string_view::npos && (fraction < minDecimals || fraction > maxDecimals)))
     return std::nullopt;
   for (std::size_t i = at; i < text.size(); ++i)
     if (i != dot && (text[i] < '0' || text[i] > '9')) return std::nullopt;
@@ -39,8 +41,6 @@ std::optional<double> decimal(std::string_view text, double limit) {
     return std::nullopt;
   return value;
 }
-
-}  // namespace
 
 bool isShowableName(std::string_view name) {
   if (name.empty()) return false;
@@ -88,8 +88,8 @@ std::optional<ReportLink> parseReportLink(std::string_view path) {
   std::size_t comma = path.find(','), slash = path.find('/');
   if (comma == std::string_view::npos || slash == std::string_view::npos || comma > slash)
     return std::nullopt;
-  auto latitude = decimal(path.substr(0, comma), 90);
-  auto longitude = decimal(path.substr(comma + 1, slash - comma - 1), 180);
+  auto latitude = linkDecimal(path.substr(0, comma), 90, 1, 6);
+  auto longitude = linkDecimal(path.substr(comma + 1, slash - comma - 1), 180, 1, 6);
   if (!latitude || !longitude) return std::nullopt;
   ReportLink link{std::string(path.substr(slash + 1)), *latitude, *longitude};
   for (char& c : link.name) {

@@ -16,6 +16,12 @@ struct ReportLink {
   double latitude = 0, longitude = 0;
 };
 
+// A decimal number as a link may carry it: an optional '-', 1-3 whole digits
+// and optionally '.' with `minDecimals` to `maxDecimals` more; no exponent,
+// '+' or spaces; nullopt beyond +-`limit`.
+std::optional<double> linkDecimal(std::string_view text, double limit, std::size_t minDecimals,
+                                  std::size_t maxDecimals);
+
 // Letters, digits, space, comma, period, apostrophe, hyphen and parentheses:
 // nothing the program could take for a marker, a stop character or markup.
 bool isShowableName(std::string_view name);
