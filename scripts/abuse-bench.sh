@@ -21,26 +21,11 @@ native=${SKYVANE_NATIVE_BUILD:-$root/build/native}
 seconds=${1:-60}
 ((seconds >= 5 && seconds <= 300)) || { echo "abuse-bench: 5 to 300 seconds" >&2; exit 2; }
 fresh=${SKYVANE_BENCH_FRESH:-20}
-service=$native/service/skyvane-service
-fake=$native/tests/service/fake-open-meteo
-if [[ ! -x "$service" || ! -x "$fake" ]]; then
-  cmake --preset native >/dev/null
-  cmake --build "$native" --target skyvane-service fake-open-meteo >/dev/null
-fi
-command -v nginx >/dev/null || { echo "abuse-bench: nginx is not installed" >&2; exit 1; }
-data=$native/service/data/world.tsv
-[[ -f "$data" ]] || data=$root/tests/data/world_extract.tsv
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/skyvane-abuse.XXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 source "$root/scripts/listening.sh"
 source "$root/scripts/nginx-loopback.sh"
+loopback_setup abuse-bench
+data=$native/service/data/world.tsv
+[[ -f "$data" ]] || data=$root/tests/data/world_extract.tsv
 
 start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --delay-ms 50 --tell-time 1
 fake_port=$port

@@ -17,25 +17,9 @@ export PATH=$PATH:/usr/sbin
 root=$(cd "$(dirname "$0")/.." && pwd)
 native=${SKYVANE_NATIVE_BUILD:-$root/build/native}
 mode=${1:-check}
-service=$native/service/skyvane-service
-fake=$native/tests/service/fake-open-meteo
-if [[ ! -x "$service" || ! -x "$fake" ]]; then
-  cmake --preset native >/dev/null
-  cmake --build "$native" --target skyvane-service fake-open-meteo >/dev/null
-fi
-command -v nginx >/dev/null || { echo "nginx-front: nginx is not installed (nginx-light)" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/skyvane-nginx.XXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/scripts/listening.sh"
 source "$root/scripts/nginx-loopback.sh"
+loopback_setup nginx-front
 
 # The stand-in answers after 300 ms, so that the clients' requests overlap.
 start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --temperature 63.5 --feels-like 61.2 \

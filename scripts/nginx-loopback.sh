@@ -1,4 +1,26 @@
 # Sourced by scripts that run deploy/nginx.conf on loopback.
+
+# loopback_setup NAME: the service and the stand-in from $native (built when
+# missing), nginx present, a work folder $work, and $pids killed and the
+# folder removed on exit.
+loopback_setup() {
+  service=$native/service/skyvane-service
+  fake=$native/tests/service/fake-open-meteo
+  if [[ ! -x "$service" || ! -x "$fake" ]]; then
+    cmake --preset native >/dev/null
+    cmake --build "$native" --target skyvane-service fake-open-meteo >/dev/null
+  fi
+  command -v nginx >/dev/null || { echo "$1: nginx is not installed (nginx-light)" >&2; exit 1; }
+  work=$(mktemp -d "${TMPDIR:-/tmp}/skyvane-$1.XXXXXX")
+  pids=()
+  trap loopback_cleanup EXIT
+}
+
+loopback_cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
 # nginx_start WORK FIRST SECOND [SED-ARGS...]: writes deploy/nginx.conf with
 # loopback ports, this run's folder WORK and the instances on ports FIRST and
 # SECOND (plus any further sed expressions), starts nginx on a free port,

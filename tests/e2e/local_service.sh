@@ -47,8 +47,7 @@ program=
 finish() {
   if [[ -n "$program" ]] && kill -0 "$program" 2>/dev/null; then
     drive menu exit >/dev/null 2>&1 || true
-    sleep 1
-    kill "$program" 2>/dev/null || true
+    wait_for 5 bash -c "! kill -0 $program 2>/dev/null" || kill "$program" 2>/dev/null || true
   fi
   for pid in "${pids[@]}" $(service_pids); do kill "$pid" 2>/dev/null || true; done
 }
