@@ -18,11 +18,6 @@ HWND searchDialog = nullptr;
 
 namespace {
 
-// Messages from a search worker to the dialog that started it.
-constexpr UINT WM_SEARCH_STARTED = WM_APP + 10;
-constexpr UINT WM_SEARCH_SCANNED = WM_APP + 11;
-constexpr UINT WM_SEARCH_FAILED = WM_APP + 12;
-
 constexpr const char* kUnreachableText =
     "The weather service could not be reached. Check the connection and search again.";
 constexpr const char* kUnreachableCaption = "No connection!";

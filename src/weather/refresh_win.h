@@ -7,15 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "common/window_ids_win.h"
 #include "weather/refresh_schedule.h"
-
-inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
-inline constexpr UINT TRAY_ICON_ID = 4096;
-inline constexpr UINT_PTR TIMER_REFRESH = 2;
-// Fires once, when the reading in force turns old; never downloads.
-inline constexpr UINT_PTR TIMER_READING_AGE = 3;
-// Posted to the main window by a refresh's worker with its download.
-inline constexpr UINT WM_REPORT_DOWNLOADED = WM_APP + 3;
 
 // The tray icon record, filled once by addTrayIcon.
 extern NOTIFYICONDATAA trayIcon;

@@ -305,7 +305,7 @@ bool refresh(HWND window, DWORD timeoutMs) {
   std::string folder = programFolderOf(window);
   DWORD_PTR ignored = 0;
   if (folder.empty() ||
-      !SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
+      !SendMessageTimeoutA(window, WM_TIMER, TIMER_REFRESH, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
     return false;
   }
   if (!waitUntil([&] { return !downloadsPending(folder); }, timeoutMs)) return false;
@@ -320,7 +320,7 @@ NOTIFYICONDATAA iconOf(HWND window) {
   NOTIFYICONDATAA icon{};
   icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
   icon.hWnd = window;
-  icon.uID = static_cast<UINT>(kTrayIconId);
+  icon.uID = TRAY_ICON_ID;
   return icon;
 }
 
@@ -343,7 +343,9 @@ void announceTaskbar(HWND window) {
                       &ignored);
 }
 
-void trayEvent(HWND window, UINT event) { PostMessageA(window, kTrayMessage, kTrayIconId, event); }
+void trayEvent(HWND window, UINT event) {
+  PostMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, event);
+}
 
 void menuCommand(HWND window, UINT id) { PostMessageA(window, WM_COMMAND, id, 0); }
 

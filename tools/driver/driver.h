@@ -13,13 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace driver {
+#include "common/window_ids_win.h"
 
-// What the tray icon sends the main window, as its own tray record sets it up.
-inline constexpr UINT kTrayMessage = WM_USER + 1;
-inline constexpr WPARAM kTrayIconId = 4096;
-// The refresh timer's id: a posted tick is a refresh period gone by.
-inline constexpr WPARAM kRefreshTimer = 2;
+namespace driver {
 
 inline constexpr const char* kSearchCaption = "Search for Location";
 inline constexpr const char* kNotFoundCaption = "Not found!";

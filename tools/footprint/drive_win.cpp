@@ -8,7 +8,6 @@
 namespace {
 
 using driver::kNotFoundCaption;
-using driver::kRefreshTimer;
 using driver::kSearchCaption;
 using driver::waitForWindow;
 
@@ -112,7 +111,7 @@ double refreshOnce(HWND window, DWORD timeoutMs) {
   DWORD_PTR ignored = 0;
   double start = nowMs();
   if (folder.empty() ||
-      !SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored) ||
+      !SendMessageTimeoutA(window, WM_TIMER, TIMER_REFRESH, 0, SMTO_NORMAL, timeoutMs, &ignored) ||
       !waitUntil([&] { return !driver::downloadsPending(folder); }, timeoutMs)) {
     return -1;
   }
