@@ -82,7 +82,7 @@ Routing routingOf(const ServiceSetup& setup) {
 
 }  // namespace
 
-void installService(httplib::Server& server, ServiceSetup setup) {
+void installHandlers(httplib::Server& server, ServiceSetup setup) {
   auto shared = std::make_shared<ServiceSetup>(std::move(setup));
   Routing routing = routingOf(*shared);
   if (std::ostream* log = shared->log)

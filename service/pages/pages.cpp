@@ -46,8 +46,8 @@ std::string isoMinute(UnixTime time) {
   return text.substr(0, 10) + "T" + text.substr(11, 5) + "Z";
 }
 
-const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
-const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
+const char* kMainLink = "<a class=\"resolveLinkSpecial\" href=\"";
+const char* kMinorLink = "<a class=\"resolveLink\" href=\"";
 
 const char* kSampleFooter = "<p>Sample weather service. Data for demonstration only.</p>\n";
 const char* kLiveFooter =
@@ -132,7 +132,7 @@ std::string echo(std::string_view query) {
 
 void addLink(std::string& page, const Listed& entry) {
   page += "<li>";
-  page += entry.kind == LinkKind::First ? kFirstKind : kSecondKind;
+  page += entry.kind == LinkKind::Main ? kMainLink : kMinorLink;
   page += entry.link + "\">" + entry.name + "</a></li>\n";
 }
 

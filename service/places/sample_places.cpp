@@ -145,7 +145,7 @@ namespace {
 Listed listed(const Place& place, LinkKind kind) { return {place.name, place.link, kind}; }
 
 LinkKind kindOf(const Place& place) {
-  return place.rank == Rank::Minor ? LinkKind::Second : LinkKind::First;
+  return place.rank == Rank::Minor ? LinkKind::Minor : LinkKind::Main;
 }
 
 // Top places get a section of their own only when some of the matches are
@@ -162,7 +162,7 @@ ResultList listMatches(const std::vector<const Place*>& matches) {
   bool split = anyTop && !allTop;
   for (const Place* place : matches) {
     if (split && place->rank == Rank::Top)
-      list.top.push_back(listed(*place, LinkKind::First));
+      list.top.push_back(listed(*place, LinkKind::Main));
     else
       list.more.push_back(listed(*place, kindOf(*place)));
   }
@@ -195,7 +195,7 @@ PlaceSource sampleSource(std::vector<Place> places) {
     home.title = live ? "Skyvane weather service" : "Sample weather service";
     home.intro = "<p>" + std::to_string(shared->size()) +
                  " places. Search by city, &ldquo;City, ST&rdquo; or US ZIP code.</p>\n";
-    for (const Place& place : *shared) home.entries.push_back(listed(place, LinkKind::First));
+    for (const Place& place : *shared) home.entries.push_back(listed(place, LinkKind::Main));
     return home;
   };
   return source;

@@ -5,13 +5,13 @@
 
 #include "common/program_win.h"
 #include "resource.h"
-#include "search/query_text.h"
+#include "search/query_utf8_win.h"
 #include "search/search_query.h"
 #include "search/search_results.h"
 #include "common/service_url.h"
-#include "settings/history.h"
-#include "settings/settings.h"
-#include "weather/fetch.h"
+#include "settings/history_win.h"
+#include "settings/settings_win.h"
+#include "weather/fetch_win.h"
 #include "weather/refresh_win.h"
 
 HWND searchDialog = nullptr;

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "common/program_win.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
 #include "weather/local_service_win.h"
 
 namespace {

@@ -1,23 +1,13 @@
 #pragma once
-// The tray icon and the refresh of the shown weather.
+// The refresh of the shown weather.
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <optional>
 #include <string>
 
 #include "common/window_ids_win.h"
 #include "weather/refresh_schedule.h"
-
-// The tray icon record, filled once by addTrayIcon.
-extern NOTIFYICONDATAA trayIcon;
-
-void addTrayIcon(HWND window);
-void removeTrayIcon();
-// After the taskbar was made anew (Explorer restarted): the icon again, with
-// the tooltip it had.
-void restoreTrayIcon();
 
 // statusOnly false: downloads the current location's report page on a worker
 // (on a first run shows the welcome balloon instead); the page is applied

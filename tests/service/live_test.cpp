@@ -53,7 +53,7 @@ struct LiveService {
     setup.clock = [] { return UnixTime(1768485600); };
     setup.live = &cache;
     setup.budget = &budget;
-    installService(server, setup);
+    installHandlers(server, setup);
     port = server.bind_to_any_port("127.0.0.1");
     thread = std::thread([this] { server.listen_after_bind(); });
   }

@@ -7,7 +7,7 @@
 
 #include "main_window_fixture.h"
 #include "resource.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
 #include "weather/status.h"
 #include "weather/weather_page.h"
 

@@ -13,7 +13,7 @@
 #include "main_window_fixture.h"
 #include "resource.h"
 #include "search/search_dialog_win.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
 #include "weather/weather_page.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/app_win.h"
 #include "app/slide_win.h"
 #include "resource.h"
-#include "settings/history.h"
+#include "settings/history_win.h"
 #include "settings/settings.h"
 #include "main_window_fixture.h"
 

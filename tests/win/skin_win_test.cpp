@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "skin/display_win.h"
 #include "skin/skin_win.h"
 #include "weather/weather_page.h"
 
