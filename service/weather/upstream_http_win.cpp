@@ -97,14 +97,20 @@ UpstreamAnswer UpstreamHttp::get(const std::string& target, const char* accept,
   WinHttpSetTimeouts(request.get(), c.timeouts.connectTimeoutMs, c.timeouts.connectTimeoutMs,
                      c.timeouts.readTimeoutMs, c.timeouts.readTimeoutMs);
 
-  auto deadline = std::chrono::steady_clock::now() +
-                  std::chrono::milliseconds(std::max(1, c.timeouts.deadlineMs));
+  // WinHTTP's own timeouts are not always kept (under Wine, a server that
+  // waits before answering holds the call past them), so the whole call is
+  // held to a connect and a read at most, within the deadline.
+  int wholeMs =
+      std::min(c.timeouts.deadlineMs, c.timeouts.connectTimeoutMs + c.timeouts.readTimeoutMs);
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(1, wholeMs));
   std::wstring headers = L"Accept: " + wide(accept) + L"\r\n";
   if (!WinHttpSendRequest(request.get(), headers.c_str(), DWORD(-1), WINHTTP_NO_REQUEST_DATA, 0, 0,
                           0))
     return fail(lastError("WinHttpSendRequest"));
   if (!WinHttpReceiveResponse(request.get(), nullptr))
     return fail(lastError("WinHttpReceiveResponse"));
+  if (std::chrono::steady_clock::now() > deadline) return fail("answer too slow");
   DWORD status = 0, size = sizeof status;
   if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))

@@ -128,6 +128,8 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM event) {
       break;
     }
     case NIN_BALLOONUSERCLICK:
+      // A head start for the service the search is about to need.
+      startLocalServiceNow();
       openSearchDialog(window);
       break;
     default:

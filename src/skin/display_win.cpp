@@ -14,7 +14,8 @@ PAINTSTRUCT paintRecord;
 int drawDisplay(HDC target) {
   DisplayLayout layout =
       layoutDisplay(textOf(conditions.temperatureText), textOf(conditions.feelsLikeText),
-                    settings.metric, skinSet.sizes);
+                    settings.metric, skinSet.sizes, textOf(conditions.exactTemperatureText),
+                    textOf(conditions.exactFeelsLikeText));
   int copies = 0;
   for (const Blit& blit : layout) {
     HBITMAP bitmap = skinBitmap(blit.bitmap);

@@ -16,3 +16,14 @@ inline constexpr std::size_t kPageLimit = 4u * 1024 * 1024;
 // The bytes a text-mode read delivers from `file`: each CR LF becomes LF and
 // a 0x1A byte ends the text.
 std::string textModeRead(std::string_view file);
+
+// Why a download gave no page.
+enum class DownloadFailure {
+  None,
+  NoConnection,  // no answer at all: the service is down or out of reach
+  ServiceBusy,   // 503 or 429: the service cannot give it now
+  Other,         // another error status, a cut or oversized answer, a file error
+};
+
+// What an answer's HTTP status (0: none came) says of a failed download.
+DownloadFailure downloadFailureOf(unsigned long status);

@@ -21,8 +21,9 @@ void removeLeftoverPageFiles();
 // order and downloads `url` into `file`. False, with the file deleted, when
 // the download failed, answered an error status, came short or went over
 // the limit.
+// `failure`, when given, learns why there was no page.
 bool fetchPage(const std::string& url, std::span<const std::string> evictList,
-               const std::string& file);
+               const std::string& file, DownloadFailure* failure = nullptr);
 
 // `file` read as text, or nothing when it cannot be opened or read or holds
 // more than the limit.
@@ -30,7 +31,9 @@ std::optional<std::string> loadPageFile(const std::string& file);
 
 // fetchPage into `file`, then loadPageFile; the file is deleted either way.
 std::optional<std::string> downloadPage(const std::string& file, const std::string& url,
-                                        std::span<const std::string> evictList);
+                                        std::span<const std::string> evictList,
+                                        DownloadFailure* failure = nullptr);
 // The same into a new file of its own.
 std::optional<std::string> downloadPage(const std::string& url,
-                                        std::span<const std::string> evictList);
+                                        std::span<const std::string> evictList,
+                                        DownloadFailure* failure = nullptr);

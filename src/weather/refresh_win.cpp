@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "common/program_win.h"
@@ -9,6 +10,7 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "weather/fetch_win.h"
+#include "weather/local_service_win.h"
 #include "weather/status.h"
 #include "weather/tray_icon_win.h"
 #include "weather/weather_page.h"
@@ -22,7 +24,9 @@ struct ReportJob {
   std::string file;
   std::string link;
   std::string history[kHistorySlots];
+  bool userAsked;  // a place the user just chose: its service is started at once
   std::optional<std::string> page;
+  DownloadFailure failure = DownloadFailure::None;
 };
 
 // The refresh downloads, on the user-interface thread only.
@@ -54,6 +58,21 @@ void setUnitCheckMarks() {
 // page. What the tray shows for it, and the icon drawn for it, if any.
 std::optional<int64_t> readingAt;
 TrayStatus shownStatus;
+// The place whose reading the conditions hold (or will hold): the current
+// one, once it has been shown. While it has no temperature, why.
+std::string shownLink;
+Unavailable unavailable = Unavailable::Waiting;
+
+Unavailable unavailableFor(DownloadFailure failure) {
+  switch (failure) {
+    case DownloadFailure::NoConnection:
+      return Unavailable::NoConnection;
+    case DownloadFailure::ServiceBusy:
+      return Unavailable::ServiceBusy;
+    default:
+      return Unavailable::NoReading;
+  }
+}
 
 // FILETIME counts 100 ns ticks from 1601-01-01 UTC.
 constexpr uint64_t kTicksPerSecond = 10000000;
@@ -89,7 +108,9 @@ TrayStatus currentStatus() {
   bool old = readingAt && readingIsOld(*readingAt, now);
   std::string clock = old ? clockText(*readingAt) : std::string();
   return trayStatus({textOf(conditions.locationName), textOf(conditions.temperatureText),
-                     settings.metric, settings.trayTemperature, readingAt, now, clock});
+                     settings.metric, settings.trayTemperature, readingAt, now, clock,
+                     textOf(conditions.exactTemperatureText), textOf(settings.cities[0]),
+                     unavailable});
 }
 
 // Wakes the user-interface thread when the reading in force turns old; the
@@ -128,7 +149,8 @@ DWORD WINAPI reportWorker(void* parameter) {
   auto* job = static_cast<ReportJob*>(parameter);
   {
     ComApartment com;
-    job->page = downloadPage(job->file, job->link, job->history);
+    if (job->userAsked) ensureLocalService(ServiceStart::Now);
+    job->page = downloadPage(job->file, job->link, job->history, &job->failure);
   }
   // No window any more (the program is ending): nobody wants the page.
   if (!PostMessageA(job->window, WM_REPORT_DOWNLOADED, 0, reinterpret_cast<LPARAM>(job))) {
@@ -137,7 +159,18 @@ DWORD WINAPI reportWorker(void* parameter) {
   return 0;
 }
 
-void startDownload(HWND window) {
+// Forgets the previous place's reading when the current place is another:
+// its numbers must never stand for the new place's. True when it did.
+bool forgetOtherPlace() {
+  if (shownLink == historyLink(0)) return false;
+  shownLink = historyLink(0);
+  std::memset(&conditions, 0, sizeof conditions);
+  readingAt.reset();
+  unavailable = Unavailable::Waiting;
+  return true;
+}
+
+void startDownload(HWND window, bool userAsked) {
   if (running) ++supersededRunning;
   requestedAgain = false;
   running = true;
@@ -154,6 +187,7 @@ void startDownload(HWND window) {
                             file.value_or(""),
                             historyLink(0),
                             {historyLink(0), historyLink(1), historyLink(2)},
+                            userAsked,
                             std::nullopt};
   if (file && startWorker(reportWorker, job)) return;
   if (file) DeleteFileA(file->c_str());
@@ -165,21 +199,34 @@ void startDownload(HWND window) {
 
 bool refreshRunning() { return running; }
 
-void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page) {
+void showCurrentPlace(HWND window) {
+  if (forgetOtherPlace()) updateStatus(window);
+}
+
+void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page,
+                 DownloadFailure failure) {
   setUnitCheckMarks();
   // A page of a location that is no longer the current one arrived late: the
   // current one's own download sets the timer and the status.
   if (link.empty() || link != historyLink(0)) return;
+  bool placeChanged = forgetOtherPlace();
   // An empty answer is no report: scanning it would blank the weather shown.
   bool loaded = page && !page->empty();
   failures = loaded ? 0 : failures + 1;
   SetTimer(window, TIMER_REFRESH, refreshDelayMs(failures), nullptr);
   if (!loaded) {
-    showStatus(window, false);  // no new reading: the one in force ages
+    if (readingAt && !placeChanged) {
+      showStatus(window, false);  // no new reading: the one in force ages
+      return;
+    }
+    unavailable =
+        unavailableFor(failure == DownloadFailure::None ? DownloadFailure::Other : failure);
+    updateStatus(window);
     return;
   }
   scanWeatherPage(*page, conditions);
   readingAt = readingTime(*page, wallClockNow());
+  unavailable = Unavailable::NoReading;  // should the page hold no temperature
   updateStatus(window);
 }
 
@@ -190,7 +237,7 @@ void onReportDownloaded(HWND window, LPARAM parameter) {
     return;
   }
   running = false;
-  applyReport(window, job->link, job->page);
+  applyReport(window, job->link, job->page, job->failure);
   if (requestedAgain) refreshWeather(window, false);
 }
 
@@ -204,6 +251,8 @@ void refreshWeather(HWND window, bool statusOnly) {
     return;
   }
   setUnitCheckMarks();
+  bool placeChanged = forgetOtherPlace();
+  if (placeChanged) updateStatus(window);
   // A download of another location (the choice changed meanwhile) is
   // superseded at once rather than waited for.
   bool overdue = GetTickCount() - runningSince >= kDownloadLimitMs;
@@ -212,7 +261,8 @@ void refreshWeather(HWND window, bool statusOnly) {
     requestedAgain = true;
     return;
   }
-  startDownload(window);
+  // A place chosen just now (not the first at start): the user is waiting.
+  startDownload(window, placeChanged && generation > 0);
 }
 
 void onReadingAgeCheck(HWND window) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/window_ids_win.h"
+#include "weather/fetch.h"
 #include "weather/refresh_schedule.h"
 
 // statusOnly false: downloads the current location's report page on a worker
@@ -27,7 +28,15 @@ bool refreshRunning();
 // the user-interface thread: the unit check marks; then, only when `link` is
 // still the current location's, the timer (the period after a page, a retry
 // after a failure) and for a page the scan and the status.
-void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page);
+// `failure` says why there is no page, for the tooltip of a place that has no
+// reading yet.
+void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page,
+                 DownloadFailure failure = DownloadFailure::Other);
+
+// The current place has just changed (a search's OK): the previous place's
+// numbers leave the window and the tooltip at once, which then say that the
+// new place's weather is on its way, until its first reading arrives.
+void showCurrentPlace(HWND window);
 
 // TIMER_READING_AGE, and a change of the system's clock: the tooltip and the
 // icon again when the reading in force has turned old meanwhile.

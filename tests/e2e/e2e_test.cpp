@@ -320,9 +320,10 @@ TEST_F(EndToEnd, ExitDuringADownloadThatNeverEndsEndsAtOnce) {
 }
 
 // The tray icon as the program draws a temperature.
-driver::Picture temperaturePicture(int fahrenheit, bool metric, bool old) {
+driver::Picture temperaturePicture(const driver::Report& report, bool metric, bool old) {
   int size = GetSystemMetrics(SM_CXSMICON);
-  std::string text = trayIconText(std::to_string(fahrenheit), metric);
+  std::string text =
+      trayIconText(std::to_string(report.temperature), metric, report.exactTemperature);
   return {size, trayIconPixels(text, size, old)};
 }
 
@@ -349,9 +350,9 @@ TEST_F(EndToEnd, TemperatureInTheTrayIconAndOldReadingsMarked) {
   };
   const int size = GetSystemMetrics(SM_CXSMICON);
   const driver::Picture own = driver::loadIconPicture(folder + "\\Skins\\Default.ico", size);
-  const driver::Picture white = temperaturePicture(oslo->temperature, false, false);
-  const driver::Picture dimmed = temperaturePicture(oslo->temperature, false, true);
-  const driver::Picture celsius = temperaturePicture(oslo->temperature, true, false);
+  const driver::Picture white = temperaturePicture(*oslo, false, false);
+  const driver::Picture dimmed = temperaturePicture(*oslo, false, true);
+  const driver::Picture celsius = temperaturePicture(*oslo, true, false);
 
   // Off by default: the program's own icon, and the tooltip as ever.
   std::optional<RECT> icon = driver::waitForTrayPicture(own, kWaitMs);

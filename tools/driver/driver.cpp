@@ -658,7 +658,26 @@ std::string shownText(int value) {
   return (value < 0 ? "-" : "") + digits.substr(0, 2);
 }
 
-int toCelsius(int fahrenheit) { return static_cast<int>(std::trunc((fahrenheit - 32.0) / 1.8)); }
+// Whole degrees as a user should see them: rounded to the nearest, halves
+// away from zero, from the page's tenths when they are this reading's.
+int shownDegrees(int fahrenheit, const std::string& exact, bool metric) {
+  double value = fahrenheit;
+  if (!exact.empty()) {
+    double tenths = std::atof(exact.c_str());
+    if (std::fabs(tenths - fahrenheit) <= 1.0) value = tenths;
+  }
+  return static_cast<int>(std::round(metric ? (value - 32.0) / 1.8 : value));
+}
+
+// The content of a head mark such as <meta name="skyvane-temperature" content="41.5">.
+std::string headMarkContent(const std::string& page, const std::string& name) {
+  std::string marker = "<meta name=\"" + name + "\" content=\"";
+  std::size_t at = page.find(marker);
+  if (at == std::string::npos) return {};
+  at += marker.size();
+  std::size_t end = page.find('"', at);
+  return end == std::string::npos ? std::string() : page.substr(at, end - at);
+}
 
 Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>& expected,
                        DWORD timeoutMs) {
@@ -709,14 +728,14 @@ std::optional<Report> parseReport(const std::string& page) {
   std::optional<int> temperature = integerAfter(page, "id=\"currentTemperature\">");
   std::optional<int> feelsLike = integerAfter(page, "class=\"value feels-like\">");
   if (!temperature || !feelsLike) return std::nullopt;
-  return Report{*temperature, *feelsLike};
+  return Report{*temperature, *feelsLike, headMarkContent(page, "skyvane-temperature"),
+                headMarkContent(page, "skyvane-feels-like")};
 }
 
 Reading expectedReading(const Report& report, bool metric) {
-  auto shown = [&](int fahrenheit) {
-    return shownText(metric ? toCelsius(fahrenheit) : fahrenheit);
-  };
-  return Reading{shown(report.temperature), shown(report.feelsLike), metric ? 'C' : 'F'};
+  return Reading{shownText(shownDegrees(report.temperature, report.exactTemperature, metric)),
+                 shownText(shownDegrees(report.feelsLike, report.exactFeelsLike, metric)),
+                 metric ? 'C' : 'F'};
 }
 
 std::string withObservedMark(const std::string& page, int secondsAgo) {

@@ -196,6 +196,8 @@ void setListenerPage(Listener& listener, const std::string& page);
 struct Report {
   int temperature = 0;  // °F
   int feelsLike = 0;
+  // The same to a tenth, from the page's head, when it gives them ("41.5").
+  std::string exactTemperature = {}, exactFeelsLike = {};
   bool operator==(const Report&) const = default;
 };
 // Fetches a report page straight from the service, past every cache.
