@@ -80,7 +80,8 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
   return place;
 }
 
-std::string cityKey(const Place& place) {
+// The match key of the name before its region, "Austin" of "Austin, TX".
+std::string townMatchKey(const Place& place) {
   return matchKey(std::string_view(place.name).substr(0, place.name.rfind(',')));
 }
 
@@ -126,7 +127,7 @@ QueryMatch matchQuery(const std::vector<Place>& places, std::string_view query) 
       codeExact = codeExact || code == key;
       codePrefix = codePrefix || std::string_view(code).starts_with(key);
     }
-    if (codeExact || name == key || cityKey(place) == key) exact.push_back(&place);
+    if (codeExact || name == key || townMatchKey(place) == key) exact.push_back(&place);
     if (codePrefix || (" " + name).find(" " + key) != std::string::npos)
       result.matches.push_back(&place);
   }
