@@ -167,9 +167,7 @@ TEST_F(Refresh, PageWithoutMarkersEmptiesTheConditions) {
                  "City0=Oslo, Norway"});
   start();
   EXPECT_STREQ(conditions.locationName, "");
-  EXPECT_STREQ(trayIcon.szTip,
-               " 0\xB0"
-               "F");
+  EXPECT_STREQ(trayIcon.szTip, "Oslo, Norway: weather unavailable");
   EXPECT_TRUE(refreshTimerArmed(window));
 }
 
