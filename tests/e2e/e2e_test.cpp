@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "weather/status.h"
 #include "weather/tray_icon.h"
+#include "win_support.h"
 
 namespace driver {
 
@@ -111,12 +112,14 @@ TEST_F(EndToEnd, FirstRunBalloonSearchAndOkShowTheChosenPlace) {
   start();
   // First run: no settings yet, and the welcome balloon over the tray icon.
   EXPECT_FALSE(driver::fileExists(settingsPath()));
-  bool welcomed = false;
-  for (DWORD begin = GetTickCount(); !welcomed && GetTickCount() - begin < kWaitMs; Sleep(50)) {
-    for (const std::string& text : driver::shownTooltips()) {
-      welcomed = welcomed || contains(text, "Click this balloon box to search for a hometown.");
-    }
-  }
+  bool welcomed = waitFor(
+      [] {
+        for (const std::string& text : driver::shownTooltips()) {
+          if (contains(text, "Click this balloon box to search for a hometown.")) return true;
+        }
+        return false;
+      },
+      kWaitMs);
   EXPECT_TRUE(welcomed) << "no welcome balloon";
 
   driver::trayEvent(program.window, NIN_BALLOONUSERCLICK);
@@ -227,10 +230,7 @@ std::string layOutAnother(const std::string& name, const std::string& url) {
 }
 
 bool waitForRequests(const driver::Listener& listener, LONG atLeast, DWORD timeoutMs) {
-  for (DWORD begin = GetTickCount(); GetTickCount() - begin < timeoutMs; Sleep(50)) {
-    if (listener.requests >= atLeast) return true;
-  }
-  return false;
+  return waitFor([&] { return listener.requests >= atLeast; }, timeoutMs);
 }
 
 TEST_F(EndToEnd, ResumeFromSleepFetchesAnewWithinSeconds) {

@@ -16,19 +16,6 @@ namespace driver {
 
 namespace {
 
-void pause() { Sleep(20); }
-
-// Waits until `done` holds or `timeoutMs` pass; true when it held.
-template <typename Condition>
-bool waitUntil(Condition done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    pause();
-  }
-  return true;
-}
-
 struct WindowQuery {
   DWORD processId;
   const char* className;
@@ -155,6 +142,15 @@ std::optional<int> integerAfter(const std::string& page, const std::string& mark
 
 }  // namespace
 
+bool waitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(pollMs);
+  }
+  return true;
+}
+
 std::string windowsPath(const std::string& path) {
   std::string result = path;
   if (!result.empty() && result[0] == '/') result = "Z:" + result;
@@ -223,15 +219,21 @@ bool fileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs) {
+Program startProcess(const std::string& exe, const std::string& folder) {
   Program program;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command = "\"" + exe + "\"";
   if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &startup, &program.process)) {
-    return program;
+    program.process = {};
   }
+  return program;
+}
+
+Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs) {
+  Program program = startProcess(exe, folder);
+  if (!program.process.hProcess) return program;
   // The window exists from the start of its creation, which runs the first
   // download; the program takes input once its message loop waits.
   WaitForInputIdle(program.process.hProcess, timeoutMs);

@@ -25,6 +25,10 @@ inline constexpr const char* kUnreachableCaption = "No connection!";
 // pass unchanged.
 std::string windowsPath(const std::string& path);
 
+// Asks `done` every `pollMs` until it holds or `timeoutMs` pass; true when it
+// held. Serves no messages: for a thread that owns no windows.
+bool waitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = 20);
+
 // --- Folders and processes ---------------------------------------------
 
 // Makes `folder` afresh as an installed copy: the program (as `exeName`), its
@@ -43,7 +47,9 @@ struct Program {
 };
 
 // Starts `exe` with `folder` as its working folder, as a shortcut does, and
-// waits for its main window.
+// returns at once: no window yet, and no process when it could not start.
+Program startProcess(const std::string& exe, const std::string& folder);
+// startProcess, then waits for the program's main window.
 Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs = 15000);
 // The main window of process `processId` (0: of any process) once it exists.
 HWND waitForMainWindow(DWORD processId, DWORD timeoutMs);
