@@ -32,7 +32,7 @@ constexpr DWORD kWaitMs = 15000;
 std::string report(const std::string& slug) { return std::string(kService) + "/report/" + slug; }
 
 std::optional<driver::Report> fetchReport(const std::string& url) {
-  std::optional<std::string> page = driver::fetchPage(url);
+  std::optional<std::string> page = driver::fetchUncached(url);
   return page ? driver::parseReport(*page) : std::nullopt;
 }
 
@@ -234,7 +234,7 @@ bool waitForRequests(const driver::Listener& listener, LONG atLeast, DWORD timeo
 }
 
 TEST_F(EndToEnd, ResumeFromSleepFetchesAnewWithinSeconds) {
-  std::optional<std::string> page = driver::fetchPage(report("oslo-norway"));
+  std::optional<std::string> page = driver::fetchUncached(report("oslo-norway"));
   ASSERT_TRUE(page);
   struct Case {
     const char* what;
@@ -328,7 +328,7 @@ driver::Picture temperaturePicture(const driver::Report& report, bool metric, bo
 }
 
 TEST_F(EndToEnd, TemperatureInTheTrayIconAndOldReadingsMarked) {
-  std::optional<std::string> page = driver::fetchPage(report("oslo-norway"));
+  std::optional<std::string> page = driver::fetchUncached(report("oslo-norway"));
   ASSERT_TRUE(page);
   std::optional<driver::Report> oslo = driver::parseReport(*page);
   ASSERT_TRUE(oslo);

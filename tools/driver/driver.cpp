@@ -698,7 +698,7 @@ Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>
   return last;
 }
 
-std::optional<std::string> fetchPage(const std::string& url) {
+std::optional<std::string> fetchUncached(const std::string& url) {
   HINTERNET session =
       InternetOpenA("skyvane-driver", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   if (!session) return std::nullopt;

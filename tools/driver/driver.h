@@ -207,7 +207,7 @@ struct Report {
   bool operator==(const Report&) const = default;
 };
 // Fetches a report page straight from the service, past every cache.
-std::optional<std::string> fetchPage(const std::string& url);
+std::optional<std::string> fetchUncached(const std::string& url);
 std::optional<Report> parseReport(const std::string& page);
 Reading expectedReading(const Report& report, bool metric);
 // `page` with the mark of a reading observed `secondsAgo` seconds ago, by
