@@ -114,7 +114,8 @@ cp "$service_exe" "$folder/skyvane-service.exe"
 start_program
 drive wait-window
 drive menu search
-drive search-unreachable Oslo || fail "the search did not warn"
+warning=$(drive search-unreachable Oslo | tr -d '\r') || fail "the search did not warn"
+[[ "$warning" == *"port is in use"* ]] || fail "the warning does not name the port: $warning"
 [[ -z "$(service_pids)" ]] || fail "a service was started beside the foreign listener"
 stop_program
 [[ $status -eq 0 ]] || fail "exit status $status beside a foreign listener"
