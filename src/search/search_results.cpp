@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "common/bytes.h"
 #include "search/search_query.h"
@@ -194,4 +195,22 @@ SearchScan scanSearchResults(std::string_view page, bool extended,
       return scan;
     }
   }
+}
+
+int bestMatchIndex(const std::vector<SearchEntry>& page, const std::vector<SearchEntry>& listed) {
+  if (listed.empty()) return -1;
+  // An entry is its text and its link: the same link may be listed under two names.
+  auto key = [](const SearchEntry& entry) { return entry.displayText + '\0' + entry.link; };
+  std::unordered_map<std::string, std::size_t> firstOnPage;
+  for (std::size_t at = 0; at < page.size(); ++at) firstOnPage.emplace(key(page[at]), at);
+  int best = 0;
+  std::size_t bestAt = page.size();
+  for (std::size_t index = 0; index < listed.size(); ++index) {
+    auto found = firstOnPage.find(key(listed[index]));
+    if (found != firstOnPage.end() && found->second < bestAt) {
+      best = int(index);
+      bestAt = found->second;
+    }
+  }
+  return best;
 }
