@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
 
 #include "common/bytes.h"
 #include "search/search_query.h"
@@ -199,18 +198,11 @@ SearchScan scanSearchResults(std::string_view page, bool extended,
 
 int bestMatchIndex(const std::vector<SearchEntry>& page, const std::vector<SearchEntry>& listed) {
   if (listed.empty()) return -1;
-  // An entry is its text and its link: the same link may be listed under two names.
-  auto key = [](const SearchEntry& entry) { return entry.displayText + '\0' + entry.link; };
-  std::unordered_map<std::string, std::size_t> firstOnPage;
-  for (std::size_t at = 0; at < page.size(); ++at) firstOnPage.emplace(key(page[at]), at);
-  int best = 0;
-  std::size_t bestAt = page.size();
-  for (std::size_t index = 0; index < listed.size(); ++index) {
-    auto found = firstOnPage.find(key(listed[index]));
-    if (found != firstOnPage.end() && found->second < bestAt) {
-      best = int(index);
-      bestAt = found->second;
-    }
-  }
-  return best;
+  // The list holds what the page gave, so this normally ends at the first
+  // entry of the page. Text and link both: one link may come under two names.
+  for (const SearchEntry& best : page)
+    for (std::size_t index = 0; index < listed.size(); ++index)
+      if (listed[index].link == best.link && listed[index].displayText == best.displayText)
+        return int(index);
+  return 0;
 }
