@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "check.h"
@@ -11,11 +12,12 @@
 
 namespace {
 
-int64_t referenceFahrenheit(std::string_view text) {
+std::optional<int64_t> referenceFahrenheit(std::string_view text) {
   std::size_t i = text.find_first_not_of(" \t\n\v\f\r");
-  if (i == std::string_view::npos) return 0;
+  if (i == std::string_view::npos) return std::nullopt;
   __int128 sign = 1;
   if (text[i] == '+' || text[i] == '-') sign = text[i++] == '-' ? -1 : 1;
+  if (i == text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
   __int128 magnitude = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     // Past 2^40 the value stays beyond either limit; stop growing it there.
@@ -29,14 +31,20 @@ int64_t referenceFahrenheit(std::string_view text) {
 
 int64_t referenceCelsius(int64_t fahrenheit) {
   // The difference is exact in a double: |fahrenheit - 32| < 2^53.
-  return static_cast<int64_t>(std::trunc(static_cast<double>(fahrenheit - 32) / 1.8));
+  return static_cast<int64_t>(std::round(static_cast<double>(fahrenheit - 32) / 1.8));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  int64_t fahrenheit = referenceFahrenheit(text);
+  std::optional<int64_t> read = referenceFahrenheit(text);
+  if (!read) {
+    check(!toDisplayTemperature(text, false) && !toDisplayTemperature(text, true),
+          "no number, nothing shown");
+    return 0;
+  }
+  int64_t fahrenheit = *read;
   check(toDisplayTemperature(text, false) == fahrenheit, "Fahrenheit reading agrees");
   int64_t celsius = referenceCelsius(fahrenheit);
   check(celsius >= std::numeric_limits<int32_t>::min() &&

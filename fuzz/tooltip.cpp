@@ -3,6 +3,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "check.h"
@@ -15,10 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string temperature = input.ConsumeRandomLengthString(64);
   const std::string asOf = input.ConsumeBool() ? input.ConsumeRandomLengthString(160) : "";
   const std::string name = input.ConsumeRemainingBytesAsString();
-  std::string reading = " " + std::to_string(toDisplayTemperature(temperature, metric)) + "\xB0" +
-                        (metric ? "C" : "F");
-  // The age is said whole, or, when it cannot fit, not at all.
   const std::string tip = tooltipText(name, temperature, metric, asOf);
+  std::optional<int32_t> degrees = toDisplayTemperature(temperature, metric);
+  if (!degrees) {
+    check(tip.size() <= kTipSize - 1, "tip fits its field");
+    check(tip.find("weather unavailable") != std::string::npos, "no number says so");
+    return 0;
+  }
+  std::string reading = " " + std::to_string(*degrees) + "\xB0" + (metric ? "C" : "F");
+  // The age is said whole, or, when it cannot fit, not at all.
   if (!asOf.empty() && reading.size() + 8 + asOf.size() + 3 <= kTipSize - 1) {
     reading += ", as of " + asOf;
   }

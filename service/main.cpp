@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     setup.live = &cache;
     setup.budget = &budget;
   }
-  installService(server, std::move(setup));
+  installHandlers(server, std::move(setup));
   if (options->localOnly) requireOwnLoopbackHost(server, port);
 
   std::cout << "skyvane-service: " << count << " places from " << dataFile << ", "

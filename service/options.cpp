@@ -40,9 +40,10 @@ const char* const kUsage =
 
 namespace {
 
-bool parseNumber(const std::string& text, int max, int& number) {
+// A whole number from 0 to `max`.
+bool parseCount(const std::string& text, int max, int& number) {
   int value = 0;
-  if (!::parseNumber(std::string_view(text), value) || value < 0 || value > max) return false;
+  if (!parseNumber(std::string_view(text), value) || value < 0 || value > max) return false;
   number = value;
   return true;
 }
@@ -68,7 +69,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     } else if (name == "--listen") {
       auto colon = value.rfind(':');
       options.host = value.substr(0, colon);
-      ok = colon != std::string::npos && parseNumber(value.substr(colon + 1), 65535, options.port);
+      ok = colon != std::string::npos && parseCount(value.substr(colon + 1), 65535, options.port);
     } else if (name == "--places") {
       options.world = value == "world";
       ok = options.world || value == "sample";
@@ -77,7 +78,7 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     } else if (name == "--now") {
       ok = (options.now = parseUtc(value)).has_value();
     } else if (name == "--delay-ms") {
-      ok = parseNumber(value, kMaxDelayMs, options.faults.delayMs);
+      ok = parseCount(value, kMaxDelayMs, options.faults.delayMs);
     } else if (name == "--fault") {
       ok = takeFaults(value, options.faults) == "/";
     } else if (name == "--weather") {
@@ -89,28 +90,28 @@ std::optional<Options> parseOptions(int argc, char** argv) {
     } else if (name == "--open-meteo-key") {
       options.upstream.apiKey = value;
     } else if (name == "--budget-minute") {
-      ok = parseNumber(value, 1000000, options.budget.perMinute);
+      ok = parseCount(value, 1000000, options.budget.perMinute);
     } else if (name == "--budget-hour") {
-      ok = parseNumber(value, 1000000, options.budget.perHour);
+      ok = parseCount(value, 1000000, options.budget.perHour);
     } else if (name == "--budget-day") {
-      ok = parseNumber(value, 1000000, options.budget.perDay);
+      ok = parseCount(value, 1000000, options.budget.perDay);
     } else if (name == "--fresh-seconds") {
       int seconds = 0;
-      ok = parseNumber(value, 86400, seconds) && seconds > 0;
+      ok = parseCount(value, 86400, seconds) && seconds > 0;
       options.cacheTimes.fresh = Millis(seconds) * 1000;
     } else if (name == "--trusted-proxy") {
       options.clients.trustedProxies.push_back(value);
     } else if (name == "--client-calls") {
-      ok = parseNumber(value, 1000000, options.clients.callBurst);
+      ok = parseCount(value, 1000000, options.clients.callBurst);
     } else if (name == "--client-calls-hour") {
-      ok = parseNumber(value, 1000000, options.clients.callsPerHour);
+      ok = parseCount(value, 1000000, options.clients.callsPerHour);
     } else if (name == "--client-connections") {
-      ok = parseNumber(value, 100000, options.clients.connections) &&
-           options.clients.connections > 0;
+      ok =
+          parseCount(value, 100000, options.clients.connections) && options.clients.connections > 0;
     } else if (name == "--log") {
       options.logFile = value;
     } else if (name == "--threads") {
-      ok = parseNumber(value, 1024, options.threads) && options.threads > 0;
+      ok = parseCount(value, 1024, options.threads) && options.threads > 0;
     } else {
       ok = false;
     }

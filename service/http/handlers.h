@@ -27,4 +27,4 @@ struct ServiceSetup {
   ClientLimits* clients = nullptr;  // who a request stands for, and each one's share
 };
 
-void installService(httplib::Server& server, ServiceSetup setup);
+void installHandlers(httplib::Server& server, ServiceSetup setup);

@@ -3,10 +3,21 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string_view>
 
 #include "service/weather/client_limits.h"
 #include "service/http/request_log.h"
 #include "service/pages/pages.h"
+
+// This server reaches inside the vendored library, below its public
+// interface: it overrides the private virtual
+// Server::process_and_close_socket (the one place each connection's bytes
+// pass before the library parses them), implements its Stream, derives its
+// ThreadPool and calls its detail:: socket wrappers. None of these is
+// promised to stay alike between versions, so they are tied to the one they
+// were written for: a new header is read again before this number moves.
+static_assert(std::string_view(CPPHTTPLIB_VERSION) == "0.11.4",
+              "the server relies on httplib's internals; check them against the new version");
 
 namespace {
 

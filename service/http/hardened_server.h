@@ -38,6 +38,8 @@ class HardenedServer : public httplib::Server {
   int bindWithBacklog(const std::string& host, int port, int backlog = 1024);
 
  private:
+  // The library's own private virtual, not its public interface: see the
+  // version check in hardened_server.cpp.
   bool process_and_close_socket(socket_t sock) override;
   ServerLimits limits_;
   ClientLimits* clients_ = nullptr;

@@ -1,5 +1,7 @@
 #include "service/pages/pages.h"
 
+#include "service/weather/open_meteo_answer.h"
+
 #include <cstdio>
 #include <optional>
 
@@ -46,24 +48,41 @@ std::string isoMinute(UnixTime time) {
   return text.substr(0, 10) + "T" + text.substr(11, 5) + "Z";
 }
 
-const char* kFirstKind = "<a class=\"resolveLinkSpecial\" href=\"";
-const char* kSecondKind = "<a class=\"resolveLink\" href=\"";
+const char* kMainLink = "<a class=\"resolveLinkSpecial\" href=\"";
+const char* kMinorLink = "<a class=\"resolveLink\" href=\"";
 
 const char* kSampleFooter = "<p>Sample weather service. Data for demonstration only.</p>\n";
 const char* kLiveFooter =
     "<p class=\"attribution\">Weather data by <a href=\"https://open-meteo.com/\">"
     "Open-Meteo.com</a></p>\n";
 
-// `observed`: when the weather on the page was observed, for the program to
-// tell an old reading from a new one; a meta tag holds no marker it reads.
+// What a report page's head tells the program beside its markers, in meta
+// tags, which hold no marker it reads: when the weather was observed, so it
+// can tell an old reading from a new one, and the readings to a tenth of a
+// degree, so that it rounds once, from the reading itself.
+struct PageHead {
+  std::optional<UnixTime> observed;
+  std::optional<double> temperatureF, feelsLikeF;
+};
+
+std::string tenths(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return text;
+}
+
 std::string document(std::string_view title, std::string_view body, Attribution attribution,
-                     std::optional<UnixTime> observed = std::nullopt) {
+                     const PageHead& head = {}) {
   std::string page;
   page.reserve(body.size() + 1024);
   page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n";
   page += "<meta charset=\"windows-1252\">\n";
-  if (observed)
-    page += "<meta name=\"skyvane-observed\" content=\"" + isoMinute(*observed) + "\">\n";
+  if (head.observed)
+    page += "<meta name=\"skyvane-observed\" content=\"" + isoMinute(*head.observed) + "\">\n";
+  if (head.temperatureF)
+    page += "<meta name=\"skyvane-temperature\" content=\"" + tenths(*head.temperatureF) + "\">\n";
+  if (head.feelsLikeF)
+    page += "<meta name=\"skyvane-feels-like\" content=\"" + tenths(*head.feelsLikeF) + "\">\n";
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>";
   page += title;
@@ -132,7 +151,7 @@ std::string echo(std::string_view query) {
 
 void addLink(std::string& page, const Listed& entry) {
   page += "<li>";
-  page += entry.kind == LinkKind::First ? kFirstKind : kSecondKind;
+  page += entry.kind == LinkKind::Main ? kMainLink : kMinorLink;
   page += entry.link + "\">" + entry.name + "</a></li>\n";
 }
 
@@ -169,16 +188,17 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
                         std::to_string(weather.humidityPercent) + "%</dd>\n";
   return document(place.name + " &mdash; Current Conditions",
                   reportSection(place, weather.temperatureF, weather.feelsLikeF, updated, details),
-                  Attribution::Sample, now);
+                  Attribution::Sample, {now, weather.exactF, std::nullopt});
 }
 
-std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
-                           UnixTime observed, bool stale) {
+std::string liveReportPage(const Place& place, double temperatureF, double feelsLikeF,
+                           UnixTime fetched, UnixTime observed, bool stale) {
   std::string updated =
       (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
-  return document(place.name + " &mdash; Current Conditions",
-                  reportSection(place, temperatureF, feelsLikeF, updated, ""), Attribution::Live,
-                  observed);
+  return document(
+      place.name + " &mdash; Current Conditions",
+      reportSection(place, wholeDegrees(temperatureF), wholeDegrees(feelsLikeF), updated, ""),
+      Attribution::Live, {observed, temperatureF, feelsLikeF});
 }
 
 std::string unavailablePage(const Place& place) {

@@ -16,11 +16,14 @@ enum class Attribution { Sample, Live };
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
 // Report pages say when their reading was observed, in a
 // <meta name="skyvane-observed" content="2026-12-07T14:05Z"> of their head:
-// the sample's at `now`, live weather's at `observed`.
+// the sample's at `now`, live weather's at `observed`; and the reading to a
+// tenth of a degree, <meta name="skyvane-temperature" content="41.5"> (and
+// "skyvane-feels-like"), beside the markers' whole degrees.
 //
-// A report page of live weather, with the data's attribution.
-std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
-                           UnixTime observed, bool stale);
+// A report page of live weather, with the data's attribution: the
+// temperatures as the upstream gave them, in °F.
+std::string liveReportPage(const Place& place, double temperatureF, double feelsLikeF,
+                           UnixTime fetched, UnixTime observed, bool stale);
 // A short page for when no weather can be had (status 503).
 std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const ResultList& list, Attribution attribution);

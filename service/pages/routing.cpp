@@ -58,7 +58,16 @@ Answer route(const PlaceSource& source, std::string_view path, std::string_view 
       return page(200, homePage(source.home(routing.live), attribution), cache_control::kHome);
     std::string text = decodeQuery(*location);
     Found found = source.search(text);
-    if (found.hit) return report(*found.hit, now, routing);
+    if (found.hit) {
+      Answer answer = report(*found.hit, now, routing);
+      if (answer.status != 503) return answer;
+      // The place is found although its weather cannot be had just now: a
+      // list of that one place lets the user choose it all the same, and
+      // its report comes when the weather does. Never kept by a cache.
+      ResultList one;
+      one.more.push_back({found.hit->name, found.hit->link, LinkKind::Main});
+      return page(200, resultsPage(text, one, attribution), cache_control::kNone);
+    }
     if (found.list.top.empty() && found.list.more.empty())
       return page(200, notFoundPage(text, attribution), cache_control::kNotFound);
     return page(200, resultsPage(text, found.list, attribution), cache_control::kResults);

@@ -81,7 +81,7 @@ struct Loader {
     for (char c : text) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     return h;
   }
-  void place(std::uint32_t offset) {
+  void reinsert(std::uint32_t offset) {
     std::size_t mask = slots.size() - 1;
     std::size_t i = hash(textAt(world, offset)) & mask;
     while (slots[i]) i = (i + 1) & mask;
@@ -93,7 +93,7 @@ struct Loader {
       std::vector<std::uint32_t> old(2 * slots.size());
       old.swap(slots);
       for (std::uint32_t offset : old)
-        if (offset) place(offset);
+        if (offset) reinsert(offset);
     }
     std::size_t mask = slots.size() - 1;
     for (std::size_t i = hash(value) & mask;; i = (i + 1) & mask) {
@@ -386,47 +386,47 @@ int editsWithin(std::string_view a, std::string_view b, int most) {
   return previous[n];
 }
 
-// One reading of the query: the name, and the region after it.
-struct Reading {
+// One form of the query: the name, and the region after it.
+struct QueryForm {
   std::string city, region;
   bool comma = false;
 };
 
-std::vector<Reading> readingsOf(const Gazetteer& world, std::string_view ascii) {
+std::vector<QueryForm> formsOf(const Gazetteer& world, std::string_view ascii) {
   std::size_t comma = ascii.find(',');
   if (comma != std::string_view::npos)
     return {
         {searchKey(ascii.substr(0, comma)), regionAlias(searchKey(ascii.substr(comma + 1))), true}};
-  std::vector<Reading> readings{{searchKey(ascii), "", false}};
+  std::vector<QueryForm> forms{{searchKey(ascii), "", false}};
   // Without a comma, the last words may name the region ("boston ma").
-  const std::string whole = readings[0].city;
+  const std::string whole = forms[0].city;
   std::size_t end = whole.size();
   for (int words = 1; words <= 3; ++words) {
     std::size_t space = whole.rfind(' ', end - 1);
     if (space == std::string::npos || space == 0) break;
     std::string region = regionAlias(whole.substr(space + 1));
-    if (namesRegion(world, region)) readings.push_back({whole.substr(0, space), region, false});
+    if (namesRegion(world, region)) forms.push_back({whole.substr(0, space), region, false});
     end = space;
   }
-  return readings;
+  return forms;
 }
 
-// What one reading finds, by how well each place is named.
-struct Found {
+// What one form finds, by how well each place is named.
+struct NameMatches {
   std::vector<std::uint32_t> own, other, begun;     // whole own names, other names, word starts
   std::vector<std::uint32_t> exactOwn, exactOther;  // whole, with the region whole too
 };
 
-Found find(const Gazetteer& world, const Reading& reading) {
-  Found found;
-  if (reading.city.empty()) return found;
+NameMatches find(const Gazetteer& world, const QueryForm& form) {
+  NameMatches found;
+  if (form.city.empty()) return found;
   auto fits = [&](std::uint32_t place, bool exactly) {
-    if (reading.region.empty()) return true;
-    Fit fit = fitOf(world, world.places[place], reading.region);
-    return exactly ? fit == Fit::Exact : fit == Fit::Exact || (reading.comma && fit == Fit::Begun);
+    if (form.region.empty()) return true;
+    Fit fit = fitOf(world, world.places[place], form.region);
+    return exactly ? fit == Fit::Exact : fit == Fit::Exact || (form.comma && fit == Fit::Begun);
   };
   auto text = [&](const Gazetteer::Entry& e) { return textAt(world, e.offset); };
-  const std::string& city = reading.city;
+  const std::string& city = form.city;
   auto first = std::lower_bound(
       world.index.begin(), world.index.end(), city,
       [&](const Gazetteer::Entry& e, const std::string& c) { return text(e) < c; });
@@ -472,15 +472,14 @@ Located locatedOf(const Gazetteer& world, std::uint32_t place, std::string name)
 
 // Towns within two edits of the name (one for short names), fewest edits
 // and then most people first.
-std::vector<std::uint32_t> typos(const Gazetteer& world, const Reading& reading) {
-  int most = reading.city.size() <= 3 ? 0 : reading.city.size() <= 5 ? 1 : 2;
+std::vector<std::uint32_t> typos(const Gazetteer& world, const QueryForm& form) {
+  int most = form.city.size() <= 3 ? 0 : form.city.size() <= 5 ? 1 : 2;
   if (most == 0) return {};
   std::vector<std::pair<int, std::uint32_t>> near;
   for (const Gazetteer::Entry& entry : world.typoSet) {
-    int edits = editsWithin(reading.city, textAt(world, entry.offset), most);
+    int edits = editsWithin(form.city, textAt(world, entry.offset), most);
     if (edits > most) continue;
-    if (!reading.region.empty() &&
-        fitOf(world, world.places[entry.place], reading.region) == Fit::None)
+    if (!form.region.empty() && fitOf(world, world.places[entry.place], form.region) == Fit::None)
       continue;
     near.push_back({edits, entry.place});
   }
@@ -694,17 +693,17 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
     return match;
   }
 
-  std::vector<Reading> readings = readingsOf(world, ascii);
-  std::vector<Found> found;
-  for (const Reading& reading : readings) found.push_back(find(world, reading));
+  std::vector<QueryForm> forms = formsOf(world, ascii);
+  std::vector<NameMatches> found;
+  for (const QueryForm& form : forms) found.push_back(find(world, form));
 
   // A whole name with its region whole: the most populous such place, when
   // the query is no town's whole name without the region ("Springfield IL"
   // yes, "Kansas City" no). A town's own name goes before other names.
-  const Found& plain = found[0];
-  bool namesWhole = !readings[0].comma && (!plain.own.empty() || !plain.other.empty());
-  for (std::size_t r = 0; r < readings.size(); ++r) {
-    if (readings[r].region.empty() || (r > 0 && namesWhole)) continue;
+  const NameMatches& plain = found[0];
+  bool namesWhole = !forms[0].comma && (!plain.own.empty() || !plain.other.empty());
+  for (std::size_t r = 0; r < forms.size(); ++r) {
+    if (forms[r].region.empty() || (r > 0 && namesWhole)) continue;
     for (const auto* exact : {&found[r].exactOwn, &found[r].exactOther}) {
       std::vector<std::uint32_t> towns;
       for (std::uint32_t place : *exact)
@@ -718,7 +717,7 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
   // One place named whole, and no bigger one whose word merely starts so;
   // through another name only when no town's word starts so at all: the
   // user may be typing it ("Los" is Lagos's airport, and Los Angeles).
-  if (readings[0].region.empty()) {
+  if (forms[0].region.empty()) {
     std::vector<std::uint32_t> named = plain.own;
     named.insert(named.end(), plain.other.begin(), plain.other.end());
     std::sort(named.begin(), named.end());
@@ -746,21 +745,21 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
     return world.places[other].population >= kCityPopulation &&
            world.places[own].population < kSmallTownPopulation;
   };
-  for (const Found& f : found) {
+  for (const NameMatches& f : found) {
     std::size_t next = 0;  // both lists run from the most populous
     for (std::uint32_t place : f.own) {
       for (; next < f.other.size() && farBigger(f.other[next], place); ++next) add(f.other[next]);
       add(place);
     }
   }
-  for (auto list : {&Found::other, &Found::begun})
-    for (const Found& f : found)
+  for (auto list : {&NameMatches::other, &NameMatches::begun})
+    for (const NameMatches& f : found)
       for (std::uint32_t place : f.*list) add(place);
   order.insert(order.end(), districts.begin(), districts.end());
   // Nothing at all: the names a letter or two away, never as a direct hit.
   if (order.empty())
-    for (const Reading& reading : readings)
-      for (std::uint32_t place : typos(world, reading)) add(place);
+    for (const QueryForm& form : forms)
+      for (std::uint32_t place : typos(world, form)) add(place);
   if (order.size() > kMaxListed) order.resize(kMaxListed);
   std::vector<std::string> names = distinctNames(world, order);
   for (std::size_t i = 0; i < order.size(); ++i)

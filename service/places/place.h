@@ -30,14 +30,15 @@ inline Weather weatherAt(const Place& place, UnixTime now) {
   return weatherAt(place.climate, place.longitude, place.slug, now);
 }
 
-// The program reads a first-kind link ("resolveLinkSpecial") in preference
-// to a second-kind one ("resolveLink").
-enum class LinkKind { First, Second };
+// How a results page marks a place's link: a main place's
+// ("resolveLinkSpecial") is read by the program in preference to a minor
+// place's ("resolveLink").
+enum class LinkKind { Main, Minor };
 
 struct Listed {
   std::string name;
   std::string link;
-  LinkKind kind = LinkKind::First;
+  LinkKind kind = LinkKind::Main;
 };
 
 // A results page: a "Top locations" section and a "More locations" one

@@ -80,7 +80,8 @@ std::optional<Place> parseLine(std::string_view line, std::string& error) {
   return place;
 }
 
-std::string cityKey(const Place& place) {
+// The match key of the name before its region, "Austin" of "Austin, TX".
+std::string townMatchKey(const Place& place) {
   return matchKey(std::string_view(place.name).substr(0, place.name.rfind(',')));
 }
 
@@ -126,7 +127,7 @@ QueryMatch matchQuery(const std::vector<Place>& places, std::string_view query) 
       codeExact = codeExact || code == key;
       codePrefix = codePrefix || std::string_view(code).starts_with(key);
     }
-    if (codeExact || name == key || cityKey(place) == key) exact.push_back(&place);
+    if (codeExact || name == key || townMatchKey(place) == key) exact.push_back(&place);
     if (codePrefix || (" " + name).find(" " + key) != std::string::npos)
       result.matches.push_back(&place);
   }
@@ -145,7 +146,7 @@ namespace {
 Listed listed(const Place& place, LinkKind kind) { return {place.name, place.link, kind}; }
 
 LinkKind kindOf(const Place& place) {
-  return place.rank == Rank::Minor ? LinkKind::Second : LinkKind::First;
+  return place.rank == Rank::Minor ? LinkKind::Minor : LinkKind::Main;
 }
 
 // Top places get a section of their own only when some of the matches are
@@ -162,7 +163,7 @@ ResultList listMatches(const std::vector<const Place*>& matches) {
   bool split = anyTop && !allTop;
   for (const Place* place : matches) {
     if (split && place->rank == Rank::Top)
-      list.top.push_back(listed(*place, LinkKind::First));
+      list.top.push_back(listed(*place, LinkKind::Main));
     else
       list.more.push_back(listed(*place, kindOf(*place)));
   }
@@ -195,7 +196,7 @@ PlaceSource sampleSource(std::vector<Place> places) {
     home.title = live ? "Skyvane weather service" : "Sample weather service";
     home.intro = "<p>" + std::to_string(shared->size()) +
                  " places. Search by city, &ldquo;City, ST&rdquo; or US ZIP code.</p>\n";
-    for (const Place& place : *shared) home.entries.push_back(listed(place, LinkKind::First));
+    for (const Place& place : *shared) home.entries.push_back(listed(place, LinkKind::Main));
     return home;
   };
   return source;

@@ -21,7 +21,7 @@ constexpr std::size_t kTopCount = 10;
 
 Listed listed(const Located& place) {
   return {place.name, reportLink(place.name, place.latitude, place.longitude),
-          place.population >= kMainPlacePopulation ? LinkKind::First : LinkKind::Second};
+          place.population >= kMainPlacePopulation ? LinkKind::Main : LinkKind::Minor};
 }
 
 ResultList listPlaces(const std::vector<Located>& places) {

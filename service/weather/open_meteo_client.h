@@ -1,24 +1,10 @@
 #pragma once
-// Current conditions from an Open-Meteo forecast server over HTTP(S), with a
-// small pool of keep-alive clients.
+// Current conditions from an Open-Meteo forecast server.
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <thread>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
-
-namespace httplib {
-class Client;
-}
 
 #include "service/weather/open_meteo_answer.h"
+#include "service/weather/upstream_http.h"
 
 struct UpstreamConfig {
   std::string baseUrl = "https://api.open-meteo.com";  // scheme, host, port, optional path
@@ -32,26 +18,11 @@ struct UpstreamConfig {
 class OpenMeteoClient {
  public:
   explicit OpenMeteoClient(UpstreamConfig config);  // config.baseUrl must split
-  ~OpenMeteoClient();
 
   UpstreamResult fetch(double latitude, double longitude);
 
  private:
-  std::unique_ptr<httplib::Client> take();
-  void giveBack(std::unique_ptr<httplib::Client> client);
-
-  void watch();
-
   UpstreamConfig config_;
-  std::string origin_, basePath_;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<httplib::Client>> idle_;  // kept-alive connections
-  // Calls under way by their deadlines: one thread stops those past it,
-  // however the server trickles its headers.
-  std::condition_variable armedChanged_;
-  std::map<std::pair<std::chrono::steady_clock::time_point, std::uint64_t>, httplib::Client*>
-      armed_;
-  std::uint64_t serial_ = 0;
-  bool stopping_ = false;
-  std::thread watchdog_;
+  std::string basePath_;
+  UpstreamHttp http_;
 };

@@ -6,12 +6,14 @@
 #include "app/slide_win.h"
 #include "resource.h"
 #include "search/search_dialog_win.h"
-#include "settings/history.h"
-#include "settings/settings.h"
+#include "settings/history_win.h"
+#include "settings/settings_win.h"
+#include "skin/display_win.h"
 #include "skin/skin_win.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
 #include "weather/local_service_win.h"
 #include "weather/refresh_win.h"
+#include "weather/tray_icon_win.h"
 
 namespace {
 
@@ -126,6 +128,8 @@ void onTrayNotify(HWND window, WPARAM iconId, LPARAM event) {
       break;
     }
     case NIN_BALLOONUSERCLICK:
+      // A head start for the service the search is about to need.
+      startLocalServiceNow();
       openSearchDialog(window);
       break;
     default:

@@ -4,14 +4,7 @@
 #include <windows.h>
 
 #include "app/slide.h"
-
-// The timer id and period that drive a slide.
-inline constexpr UINT_PTR TIMER_SLIDE = 1;
-inline constexpr UINT kSlidePeriodMs = 10;
-
-// Posted by requestSlideIn: a slide-in asked for from another thread, carried
-// out on the window's own thread so nothing races on slideState.
-inline constexpr UINT WM_SLIDE_IN_REQUEST = WM_APP + 1;
+#include "common/window_ids_win.h"
 
 // Starts a slide opposite to the last one. The caller has found `animating`
 // false and set it.

@@ -211,3 +211,9 @@ bool isServiceLink(std::string_view link) {
   }
   return true;
 }
+
+bool takePrefix(std::string_view& text, std::string_view prefix) {
+  if (text.substr(0, prefix.size()) != prefix) return false;
+  text.remove_prefix(prefix.size());
+  return true;
+}

@@ -19,6 +19,9 @@ std::size_t findMarker(std::string_view text, std::size_t from, std::string_view
 // True when `marker` lies wholly within `text` at `at`.
 bool markerAt(std::string_view text, std::size_t at, std::string_view marker);
 
+// When `text` begins with `prefix`, drops it from `text` and says so.
+bool takePrefix(std::string_view& text, std::string_view prefix);
+
 // Clears `out`, then copies the bytes from `start` up to, not including, the
 // first `stop` byte, storing at most 255 of them. Returns the position of
 // that stop byte, or kNotFound when the text ends first (or `start` lies

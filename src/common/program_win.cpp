@@ -1,6 +1,6 @@
 #include "common/program_win.h"
 
-#include <vector>
+#include "common/executable_path_win.h"
 
 HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;
@@ -22,19 +22,7 @@ BOOL CALLBACK releasePicture(HWND control, LPARAM) {
 
 }  // namespace
 
-std::string executableFolder() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      std::string path(buffer.data(), length);
-      std::size_t slash = path.rfind('\\');
-      return slash == std::string::npos ? std::string() : path.substr(0, slash);
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
+std::string executableFolder() { return folderOf(executablePath()); }
 
 std::string programPath(std::string_view relative) {
   // No folder known: the working folder, as a relative path reaches it.

@@ -1,5 +1,7 @@
 #include "common/service_url.h"
 
+#include "common/bytes.h"
+
 #include <string>
 
 namespace {
@@ -19,12 +21,6 @@ std::size_t takeRun(std::string_view& text, Accepted accepted) {
   while (length < text.size() && accepted(text[length])) ++length;
   text.remove_prefix(length);
   return length;
-}
-
-bool takePrefix(std::string_view& text, std::string_view prefix) {
-  if (text.substr(0, prefix.size()) != prefix) return false;
-  text.remove_prefix(prefix.size());
-  return true;
 }
 
 }  // namespace

@@ -8,9 +8,12 @@
 inline constexpr std::size_t kTextSize = 256;
 using TextBuffer = char[kTextSize];
 
-// Copies at most 255 bytes of `text` into `buffer` and terminates it.
-inline void copyText(TextBuffer& buffer, std::string_view text) {
-  std::size_t length = text.size() < kTextSize - 1 ? text.size() : kTextSize - 1;
+// Copies as much of `text` as fits into `buffer` (255 bytes of a
+// TextBuffer; the platform's fixed fields alike) and terminates it.
+template <std::size_t N>
+void copyText(char (&buffer)[N], std::string_view text) {
+  static_assert(N > 0);
+  std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
 }

@@ -8,27 +8,26 @@
 
 #include "common/program_win.h"
 #include "resource.h"
-#include "search/query_text.h"
+#include "search/query_utf8_win.h"
 #include "search/search_query.h"
 #include "search/search_results.h"
 #include "common/service_url.h"
-#include "settings/history.h"
-#include "settings/settings.h"
-#include "weather/fetch.h"
+#include "settings/history_win.h"
+#include "settings/settings_win.h"
+#include "weather/fetch_win.h"
+#include "weather/local_service_win.h"
 #include "weather/refresh_win.h"
 
 HWND searchDialog = nullptr;
 
 namespace {
 
-// Messages from a search worker to the dialog that started it.
-constexpr UINT WM_SEARCH_STARTED = WM_APP + 10;
-constexpr UINT WM_SEARCH_SCANNED = WM_APP + 11;
-constexpr UINT WM_SEARCH_FAILED = WM_APP + 12;
-
 constexpr const char* kUnreachableText =
     "The weather service could not be reached. Check the connection and search again.";
 constexpr const char* kUnreachableCaption = "No connection!";
+constexpr const char* kPortTakenText =
+    "The weather service could not start because its port is in use by another program. "
+    "Close that program and search again.";
 
 struct ScanResult {
   SearchScan scan;
@@ -42,6 +41,7 @@ struct Commit {
   std::string reportUrl;
   std::string history[kHistorySlots];
   std::optional<std::string> page;
+  DownloadFailure failure = DownloadFailure::None;
 };
 
 HWND control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
@@ -132,10 +132,13 @@ DWORD WINAPI searchWorker(void* parameter) {
   std::optional<std::string> page;
   {
     ComApartment com;
+    // The user waits for this answer: a service of this PC that is down is
+    // started now, not when a background start is next due.
+    ensureLocalService(ServiceStart::Now);
     page = downloadPage(searchRequestUrl(serviceBaseUrl(), forms), {});
   }
   if (!page) {
-    PostMessageA(dialog, WM_SEARCH_FAILED, 0, 0);
+    PostMessageA(dialog, WM_SEARCH_FAILED, localServicePortTaken() ? 1 : 0, 0);
     return 0;
   }
   bool extended = SendMessageA(control(dialog, IDC_EXTENDED), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -148,7 +151,8 @@ DWORD WINAPI commitWorker(void* parameter) {
   auto* commit = static_cast<Commit*>(parameter);
   {
     ComApartment com;
-    commit->page = downloadPage(commit->reportUrl, commit->history);
+    ensureLocalService(ServiceStart::Now);
+    commit->page = downloadPage(commit->reportUrl, commit->history, &commit->failure);
   }
   if (!PostMessageA(commit->mainWindow, WM_COMMIT_DOWNLOADED, 0,
                     reinterpret_cast<LPARAM>(commit))) {
@@ -186,6 +190,7 @@ void onOk(HWND dialog) {
   pushLocation(settings, commit->reportUrl, name);
   insertRecentItems();
   saveSettings(settings);
+  showCurrentPlace(mainWindow);
   for (int slot = 0; slot < kHistorySlots; ++slot) {
     commit->history[slot] = std::string(textOf(settings.urls[slot]));
   }
@@ -239,7 +244,8 @@ INT_PTR CALLBACK searchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
       emptyResults(dialog);
       return FALSE;
     case WM_SEARCH_FAILED:
-      MessageBoxA(dialog, kUnreachableText, kUnreachableCaption, MB_ICONWARNING);
+      MessageBoxA(dialog, wParam ? kPortTakenText : kUnreachableText, kUnreachableCaption,
+                  MB_ICONWARNING);
       enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, true);
       return FALSE;
     case WM_SEARCH_SCANNED: {
@@ -268,7 +274,7 @@ void openSearchDialog(HWND owner) {
 
 void onCommitDownloaded(HWND window, LPARAM parameter) {
   auto* commit = reinterpret_cast<Commit*>(parameter);
-  applyReport(window, commit->reportUrl, commit->page);
+  applyReport(window, commit->reportUrl, commit->page, commit->failure);
   // Ended already by Escape or its close box, the dialog is left alone.
   if (commit->dialog == searchDialog && IsWindow(commit->dialog)) endSearchDialog(commit->dialog);
   delete commit;

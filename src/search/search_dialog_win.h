@@ -3,9 +3,7 @@
 
 #include <windows.h>
 
-// Posted to the main window by a commit's worker once the new location's
-// report page has been downloaded (or has failed to).
-inline constexpr UINT WM_COMMIT_DOWNLOADED = WM_APP + 2;
+#include "common/window_ids_win.h"
 
 // The open Search dialog, or null.
 extern HWND searchDialog;

@@ -1,6 +1,5 @@
 #pragma once
-// Moves on the three-slot location history held in a Settings record, and
-// the tray menu items that mirror it.
+// Moves on the three-slot location history held in a Settings record.
 
 #include <string_view>
 
@@ -16,9 +15,3 @@ void promoteSlot(Settings& record, int slot);
 // How many recent-location items mirror `record`: the leading run of slots
 // with a non-empty name.
 int recentItemCount(const Settings& record);
-
-// The tray menu items, on the user-interface thread. insertRecentItems
-// mirrors the global settings; removeRecentItems takes out exactly the items
-// that the last insertion put in.
-void insertRecentItems();
-void removeRecentItems();

@@ -2,7 +2,7 @@
 
 #include "common/program_win.h"
 #include "resource.h"
-#include "settings/history.h"
+#include "settings/history_win.h"
 
 namespace {
 

@@ -46,15 +46,3 @@ std::string_view trayTemperatureValue(bool on);
 // The key names of a slot, "URL0".."URL2" and "City0".."City2".
 std::string urlKey(int slot);
 std::string cityKey(int slot);
-
-// Reads the settings file into `settings`; a missing file or key leaves empty
-// texts, Fahrenheit and the program's own tray icon. Also takes the service
-// address, when the file names an acceptable one.
-void loadSettings();
-// Writes the seven keys of `record` in their order, creating the Setup folder
-// first when it is missing. A failed write is told to the user, once per
-// session; returns whether every key was written.
-bool saveSettings(const Settings& record);
-// Writes the [Tray] option of `record`; a failed write is told as for
-// saveSettings.
-bool saveTraySettings(const Settings& record);

@@ -3,21 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "common/executable_path_win.h"
 #include "common/service_url.h"
-#include "settings/settings.h"
+#include "settings/settings_win.h"
 
 namespace {
-
-// The executable's full path, however long it is.
-std::string executablePath() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
-}
 
 std::optional<std::string> settingsPath() { return settingsPathFor(executablePath()); }
 

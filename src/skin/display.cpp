@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "common/temperature.h"
 
@@ -57,17 +58,26 @@ void addValue(DisplayLayout& layout, const DisplayText& text, const ValuePlaces&
 }  // namespace
 
 DisplayLayout layoutDisplay(std::string_view temperatureText, std::string_view feelsLikeText,
-                            bool metric, const SkinSizes& sizes) {
+                            bool metric, const SkinSizes& sizes,
+                            std::string_view exactTemperatureText,
+                            std::string_view exactFeelsLikeText) {
+  std::optional<int32_t> large =
+      toDisplayTemperature(temperatureText, metric, exactTemperatureText);
+  std::optional<int32_t> small = toDisplayTemperature(feelsLikeText, metric, exactFeelsLikeText);
   DisplayText largeText = {};
   DisplayText smallText = {};
-  std::snprintf(largeText, sizeof largeText, "%d", toDisplayTemperature(temperatureText, metric));
-  std::snprintf(smallText, sizeof smallText, "%d", toDisplayTemperature(feelsLikeText, metric));
+  if (large) std::snprintf(largeText, sizeof largeText, "%d", *large);
+  if (small) std::snprintf(smallText, sizeof smallText, "%d", *small);
 
   DisplayLayout layout = {};
   add(layout, kBackground, 0, 0, sizes.background);
-  addValue(layout, largeText, kLargePlaces, {kLargeDigit0, sizes.largeDigit, kMinus, sizes.minus});
-  addValue(layout, smallText, kSmallPlaces,
-           {kSmallDigit0, sizes.smallDigit, kSmallMinus, sizes.smallMinus});
+  // A value the page did not give is left out: the background shows there.
+  if (large)
+    addValue(layout, largeText, kLargePlaces,
+             {kLargeDigit0, sizes.largeDigit, kMinus, sizes.minus});
+  if (small)
+    addValue(layout, smallText, kSmallPlaces,
+             {kSmallDigit0, sizes.smallDigit, kSmallMinus, sizes.smallMinus});
   // Both glyphs share the Fahrenheit glyph's size.
   add(layout, metric ? kCelsiusGlyph : kFahrenheitGlyph, 82, 57, sizes.unitGlyph);
   return layout;

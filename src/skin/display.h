@@ -60,7 +60,11 @@ struct DisplayLayout {
 
 // The copies of one paint, in the order they are made: the background, the
 // large value, the small value, the unit glyph. Values of three or more
-// digits show their leading two. Fixed storage only, so a paint allocates
-// nothing.
+// digits show their leading two; a text without a number shows nothing. The
+// exact texts are the page's readings to a tenth, from which the whole
+// degrees are rounded when given (see toDisplayTemperature). Fixed storage
+// only, so a paint allocates nothing.
 DisplayLayout layoutDisplay(std::string_view temperatureText, std::string_view feelsLikeText,
-                            bool metric, const SkinSizes& sizes);
+                            bool metric, const SkinSizes& sizes,
+                            std::string_view exactTemperatureText = {},
+                            std::string_view exactFeelsLikeText = {});

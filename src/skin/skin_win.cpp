@@ -4,14 +4,10 @@
 
 #include "common/program_win.h"
 #include "common/text.h"
-#include "settings/settings.h"
-#include "weather/weather_page.h"
 
 SkinSet skinSet = {};
 
 namespace {
-
-PAINTSTRUCT paintRecord;
 
 HBITMAP loadBitmap(const std::string& relative) {
   return static_cast<HBITMAP>(
@@ -83,26 +79,4 @@ HBITMAP skinBitmap(SkinBitmap which) {
   if (which == kMinus) return skinSet.minus;
   if (which == kSmallMinus) return skinSet.smallMinus;
   return nullptr;
-}
-
-int drawDisplay(HDC target) {
-  DisplayLayout layout =
-      layoutDisplay(textOf(conditions.temperatureText), textOf(conditions.feelsLikeText),
-                    settings.metric, skinSet.sizes);
-  int copies = 0;
-  for (const Blit& blit : layout) {
-    HBITMAP bitmap = skinBitmap(blit.bitmap);
-    if (!bitmap) continue;
-    // The last picture copied stays selected until freeSkin.
-    SelectObject(skinSet.memorySurface, bitmap);
-    BitBlt(target, blit.x, blit.y, blit.width, blit.height, skinSet.memorySurface, 0, 0, SRCCOPY);
-    ++copies;
-  }
-  return copies;
-}
-
-void paintDisplay(HWND window) {
-  HDC target = BeginPaint(window, &paintRecord);
-  drawDisplay(target);
-  EndPaint(window, &paintRecord);
 }

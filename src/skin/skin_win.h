@@ -1,5 +1,5 @@
 #pragma once
-// The loaded skin and the paint that copies it onto the main window.
+// The loaded skin: the pictures that the paint copies onto the main window.
 
 #include <windows.h>
 
@@ -37,10 +37,3 @@ void freeSkin();
 
 // The skin's handle for a picture of the layout; null when it failed to load.
 HBITMAP skinBitmap(SkinBitmap which);
-
-// Carries out the layout of the current conditions onto `target`, skipping
-// pictures that failed to load. Returns the number of copies made.
-int drawDisplay(HDC target);
-
-// The main window's WM_PAINT: draws the whole window, whatever needs repainting.
-void paintDisplay(HWND window);

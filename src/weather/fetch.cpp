@@ -12,3 +12,9 @@ std::string textModeRead(std::string_view file) {
   }
   return text;
 }
+
+DownloadFailure downloadFailureOf(unsigned long status) {
+  if (status == 0) return DownloadFailure::NoConnection;
+  if (status == 503 || status == 429) return DownloadFailure::ServiceBusy;
+  return DownloadFailure::Other;
+}

@@ -4,8 +4,6 @@
 // needs a lock and a stale file is never read as a new page.
 
 #include <cstddef>
-#include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,29 +17,13 @@ inline constexpr std::size_t kPageLimit = 4u * 1024 * 1024;
 // a 0x1A byte ends the text.
 std::string textModeRead(std::string_view file);
 
-// A new empty file with a unique name in the Temp folder (made when it is
-// missing); its path, or nothing when none can be made.
-std::optional<std::string> newPageFile();
+// Why a download gave no page.
+enum class DownloadFailure {
+  None,
+  NoConnection,  // no answer at all: the service is down or out of reach
+  ServiceBusy,   // 503 or 429: the service cannot give it now
+  Other,         // another error status, a cut or oversized answer, a file error
+};
 
-// Deletes the page files that an earlier run left behind when it ended
-// during a download; run at start, while no download of this installation
-// can be running.
-void removeLeftoverPageFiles();
-
-// Evicts the non-empty links of `evictList` from the internet cache in
-// order and downloads `url` into `file`. False, with the file deleted, when
-// the download failed, answered an error status, came short or went over
-// the limit.
-bool fetchPage(const std::string& url, std::span<const std::string> evictList,
-               const std::string& file);
-
-// `file` read as text, or nothing when it cannot be opened or read or holds
-// more than the limit.
-std::optional<std::string> loadPageFile(const std::string& file);
-
-// fetchPage into `file`, then loadPageFile; the file is deleted either way.
-std::optional<std::string> downloadPage(const std::string& file, const std::string& url,
-                                        std::span<const std::string> evictList);
-// The same into a new file of its own.
-std::optional<std::string> downloadPage(const std::string& url,
-                                        std::span<const std::string> evictList);
+// What an answer's HTTP status (0: none came) says of a failed download.
+DownloadFailure downloadFailureOf(unsigned long status);

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "common/program_win.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
 #include "weather/local_service_win.h"
 
 namespace {
@@ -102,7 +102,7 @@ void removeLeftoverPageFiles() {
 }
 
 bool fetchPage(const std::string& url, std::span<const std::string> evictList,
-               const std::string& file) {
+               const std::string& file, DownloadFailure* failure) {
   for (const std::string& link : evictList) {
     if (!link.empty()) DeleteUrlCacheEntryA(link.c_str());
   }
@@ -112,6 +112,12 @@ bool fetchPage(const std::string& url, std::span<const std::string> evictList,
   // failed download.
   bool delivered = SUCCEEDED(result) && watch.deliveredPage() && watch.received <= kPageLimit;
   if (!delivered) DeleteFileA(file.c_str());
+  if (failure) {
+    bool tooLarge = watch.received > kPageLimit || watch.expected > kPageLimit;
+    *failure = delivered  ? DownloadFailure::None
+               : tooLarge ? DownloadFailure::Other
+                          : downloadFailureOf(watch.status);
+  }
   return delivered;
 }
 
@@ -134,20 +140,26 @@ std::optional<std::string> loadPageFile(const std::string& file) {
 }
 
 std::optional<std::string> downloadPage(const std::string& file, const std::string& url,
-                                        std::span<const std::string> evictList) {
+                                        std::span<const std::string> evictList,
+                                        DownloadFailure* failure) {
   std::optional<std::string> page;
   // The service on this PC may not be up yet, or may have ended.
   ensureLocalService();
-  bool fetched = fetchPage(url, evictList, file);
-  if (!fetched && ensureLocalService()) fetched = fetchPage(url, evictList, file);
+  bool fetched = fetchPage(url, evictList, file, failure);
+  if (!fetched && ensureLocalService()) fetched = fetchPage(url, evictList, file, failure);
   if (fetched) page = loadPageFile(file);
+  if (fetched && !page && failure) *failure = DownloadFailure::Other;
   DeleteFileA(file.c_str());
   return page;
 }
 
 std::optional<std::string> downloadPage(const std::string& url,
-                                        std::span<const std::string> evictList) {
+                                        std::span<const std::string> evictList,
+                                        DownloadFailure* failure) {
   std::optional<std::string> file = newPageFile();
-  if (!file) return std::nullopt;
-  return downloadPage(*file, url, evictList);
+  if (!file) {
+    if (failure) *failure = DownloadFailure::Other;
+    return std::nullopt;
+  }
+  return downloadPage(*file, url, evictList, failure);
 }

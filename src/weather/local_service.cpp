@@ -1,16 +1,7 @@
 #include "weather/local_service.h"
 
+#include "common/bytes.h"
 #include "common/service_url.h"
-
-namespace {
-
-bool takePrefix(std::string_view& text, std::string_view prefix) {
-  if (text.substr(0, prefix.size()) != prefix) return false;
-  text.remove_prefix(prefix.size());
-  return true;
-}
-
-}  // namespace
 
 std::optional<int> localServicePort(std::string_view baseUrl, std::string_view defaultUrl) {
   if (baseUrl != defaultUrl) return std::nullopt;

@@ -19,7 +19,12 @@ std::string commandLine;
 
 SRWLOCK startLock = SRWLOCK_INIT;  // one start at a time; downloads wait for it
 std::optional<std::uint32_t> lastStart;
-HANDLE job = nullptr;  // never closed: the system closes it, and so ends the service, at exit
+HANDLE job = nullptr;
+// The service this program started last, while it may still run; under the
+// start lock. Whoever answers on the port while it does not run is another
+// program.
+HANDLE ownService =
+    nullptr;  // never closed: the system closes it, and so ends the service, at exit
 
 // True when something accepts connections on the loopback port.
 bool answers(int port) {
@@ -93,26 +98,39 @@ HANDLE launch() {
   return process.hProcess;
 }
 
+bool ownServiceRuns() {
+  if (ownService && WaitForSingleObject(ownService, 0) == WAIT_TIMEOUT) return true;
+  if (ownService) CloseHandle(ownService);
+  ownService = nullptr;
+  return false;
+}
+
 // With the lock held: true when it started the service just now.
-bool startIfDown() {
+bool startIfDown(ServiceStart when) {
   if (answers(*servicePort)) return false;
   DWORD now = GetTickCount();
-  if (!serviceStartDue(now, lastStart)) return false;
+  if (when == ServiceStart::WhenDue && !serviceStartDue(now, lastStart)) return false;
   lastStart = now;
   HANDLE process = launch();
   if (!process) return false;
+  ownServiceRuns();  // lets go of the one before
+  ownService = process;
   // Until it answers, it ends (the port is taken, its data is missing) or
   // the wait is over.
   bool up = false;
   while (!up && GetTickCount() - now < kServiceStartWaitMs &&
          WaitForSingleObject(process, 50) == WAIT_TIMEOUT)
     up = answers(*servicePort);
-  CloseHandle(process);
   return up;
 }
 
 DWORD WINAPI startWorkerRoutine(void*) {
   ensureLocalService();
+  return 0;
+}
+
+DWORD WINAPI startNowRoutine(void*) {
+  ensureLocalService(ServiceStart::Now);
   return 0;
 }
 
@@ -135,10 +153,22 @@ void startLocalService() {
   startWorker(startWorkerRoutine, nullptr);
 }
 
-bool ensureLocalService() {
+bool ensureLocalService(ServiceStart when) {
   if (!servicePort) return false;
   AcquireSRWLockExclusive(&startLock);
-  bool up = startIfDown();
+  bool up = startIfDown(when);
   ReleaseSRWLockExclusive(&startLock);
   return up;
+}
+
+bool localServicePortTaken() {
+  if (!servicePort) return false;
+  AcquireSRWLockExclusive(&startLock);
+  bool taken = !ownServiceRuns() && answers(*servicePort);
+  ReleaseSRWLockExclusive(&startLock);
+  return taken;
+}
+
+void startLocalServiceNow() {
+  if (servicePort) startWorker(startNowRoutine, nullptr);
 }

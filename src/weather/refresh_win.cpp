@@ -4,18 +4,16 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "common/program_win.h"
 #include "common/text.h"
 #include "resource.h"
 #include "settings/settings.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
+#include "weather/local_service_win.h"
 #include "weather/status.h"
-#include "weather/tray_icon.h"
+#include "weather/tray_icon_win.h"
 #include "weather/weather_page.h"
-
-NOTIFYICONDATAA trayIcon{};
 
 namespace {
 
@@ -26,7 +24,9 @@ struct ReportJob {
   std::string file;
   std::string link;
   std::string history[kHistorySlots];
+  bool userAsked;  // a place the user just chose: its service is started at once
   std::optional<std::string> page;
+  DownloadFailure failure = DownloadFailure::None;
 };
 
 // The refresh downloads, on the user-interface thread only.
@@ -46,13 +46,6 @@ constexpr DWORD kDownloadLimitMs = 60000;
 constexpr int kSupersededLimit = 4;
 int supersededRunning = 0;
 
-template <std::size_t N>
-void setField(char (&field)[N], std::string_view text) {
-  std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
-  std::memcpy(field, text.data(), length);
-  field[length] = '\0';
-}
-
 void setUnitCheckMarks() {
   CheckMenuItem(trayMenu, IDM_FAHRENHEIT,
                 MF_BYCOMMAND | (settings.metric ? MF_UNCHECKED : MF_CHECKED));
@@ -65,8 +58,21 @@ void setUnitCheckMarks() {
 // page. What the tray shows for it, and the icon drawn for it, if any.
 std::optional<int64_t> readingAt;
 TrayStatus shownStatus;
-HICON programIcon = nullptr;
-HICON drawnIcon = nullptr;
+// The place whose reading the conditions hold (or will hold): the current
+// one, once it has been shown. While it has no temperature, why.
+std::string shownLink;
+Unavailable unavailable = Unavailable::Waiting;
+
+Unavailable unavailableFor(DownloadFailure failure) {
+  switch (failure) {
+    case DownloadFailure::NoConnection:
+      return Unavailable::NoConnection;
+    case DownloadFailure::ServiceBusy:
+      return Unavailable::ServiceBusy;
+    default:
+      return Unavailable::NoReading;
+  }
+}
 
 // FILETIME counts 100 ns ticks from 1601-01-01 UTC.
 constexpr uint64_t kTicksPerSecond = 10000000;
@@ -102,45 +108,9 @@ TrayStatus currentStatus() {
   bool old = readingAt && readingIsOld(*readingAt, now);
   std::string clock = old ? clockText(*readingAt) : std::string();
   return trayStatus({textOf(conditions.locationName), textOf(conditions.temperatureText),
-                     settings.metric, settings.trayTemperature, readingAt, now, clock});
-}
-
-// A small icon of the size the display asks for, showing `text`.
-HICON makeTemperatureIcon(const std::string& text, bool dimmed) {
-  int size = GetSystemMetrics(SM_CXSMICON);
-  if (size <= 0) size = 16;
-  std::vector<uint32_t> pixels = trayIconPixels(text, size, dimmed);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  // The mask marks the clear pixels, for whatever draws the icon without
-  // its alpha; rows of a monochrome bitmap are padded to 16 bits.
-  std::size_t stride = (static_cast<std::size_t>(size) + 15) / 16 * 2;
-  std::vector<BYTE> maskBits(stride * size, 0);
-  for (int y = 0; y < size; ++y) {
-    for (int x = 0; x < size; ++x) {
-      if ((pixels[static_cast<std::size_t>(y) * size + x] >> 24) == 0) {
-        maskBits[y * stride + x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
-      }
-    }
-  }
-  HBITMAP mask = CreateBitmap(size, size, 1, 1, maskBits.data());
-  HICON icon = nullptr;
-  if (color && mask) {
-    std::memcpy(bits, pixels.data(), pixels.size() * sizeof pixels[0]);
-    ICONINFO parts{TRUE, 0, 0, mask, color};
-    icon = CreateIconIndirect(&parts);
-  }
-  // The icon holds copies of both.
-  if (color) DeleteObject(color);
-  if (mask) DeleteObject(mask);
-  return icon;
+                     settings.metric, settings.trayTemperature, readingAt, now, clock,
+                     textOf(conditions.exactTemperatureText), textOf(settings.cities[0]),
+                     unavailable});
 }
 
 // Wakes the user-interface thread when the reading in force turns old; the
@@ -164,16 +134,7 @@ void showStatus(HWND window, bool always) {
   TrayStatus status = currentStatus();
   armReadingAgeTimer(window);
   if (!always && status.old == shownStatus.old) return;
-  setField(trayIcon.szTip, status.tip);
-  // The new icon is in place before the old one goes, so the taskbar never
-  // holds a destroyed one.
-  HICON previous = drawnIcon;
-  drawnIcon = status.iconText.empty() ? nullptr : makeTemperatureIcon(status.iconText, status.old);
-  trayIcon.hIcon = drawnIcon ? drawnIcon : programIcon;
-  trayIcon.szInfoTitle[0] = '\0';
-  trayIcon.szInfo[0] = '\0';
-  Shell_NotifyIconA(NIM_MODIFY, &trayIcon);
-  if (previous) DestroyIcon(previous);
+  showTrayStatus(status);
   shownStatus = status;
 }
 
@@ -188,7 +149,8 @@ DWORD WINAPI reportWorker(void* parameter) {
   auto* job = static_cast<ReportJob*>(parameter);
   {
     ComApartment com;
-    job->page = downloadPage(job->file, job->link, job->history);
+    if (job->userAsked) ensureLocalService(ServiceStart::Now);
+    job->page = downloadPage(job->file, job->link, job->history, &job->failure);
   }
   // No window any more (the program is ending): nobody wants the page.
   if (!PostMessageA(job->window, WM_REPORT_DOWNLOADED, 0, reinterpret_cast<LPARAM>(job))) {
@@ -197,7 +159,18 @@ DWORD WINAPI reportWorker(void* parameter) {
   return 0;
 }
 
-void startDownload(HWND window) {
+// Forgets the previous place's reading when the current place is another:
+// its numbers must never stand for the new place's. True when it did.
+bool forgetOtherPlace() {
+  if (shownLink == historyLink(0)) return false;
+  shownLink = historyLink(0);
+  std::memset(&conditions, 0, sizeof conditions);
+  readingAt.reset();
+  unavailable = Unavailable::Waiting;
+  return true;
+}
+
+void startDownload(HWND window, bool userAsked) {
   if (running) ++supersededRunning;
   requestedAgain = false;
   running = true;
@@ -214,6 +187,7 @@ void startDownload(HWND window) {
                             file.value_or(""),
                             historyLink(0),
                             {historyLink(0), historyLink(1), historyLink(2)},
+                            userAsked,
                             std::nullopt};
   if (file && startWorker(reportWorker, job)) return;
   if (file) DeleteFileA(file->c_str());
@@ -223,54 +197,36 @@ void startDownload(HWND window) {
 
 }  // namespace
 
-void addTrayIcon(HWND window) {
-  trayIcon = NOTIFYICONDATAA{};
-  trayIcon.cbSize = NOTIFYICONDATAA_V2_SIZE;
-  trayIcon.hWnd = window;
-  trayIcon.uID = TRAY_ICON_ID;
-  trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
-  trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
-  programIcon = static_cast<HICON>(LoadImageA(nullptr, programPath("Skins\\Default.ico").c_str(),
-                                              IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
-  trayIcon.hIcon = programIcon;
-  setField(trayIcon.szTip, kConnectingTip);
-  trayIcon.uTimeout = 0;
-  trayIcon.dwInfoFlags = NIIF_INFO;
-  Shell_NotifyIconA(NIM_ADD, &trayIcon);
-}
-
-void removeTrayIcon() {
-  Shell_NotifyIconA(NIM_DELETE, &trayIcon);
-  if (drawnIcon) DestroyIcon(drawnIcon);
-  drawnIcon = nullptr;
-  trayIcon.hIcon = programIcon;
-}
-
-void restoreTrayIcon() {
-  if (!trayIcon.hWnd) return;
-  // A balloon shown before the restart is not shown again.
-  trayIcon.szInfoTitle[0] = '\0';
-  trayIcon.szInfo[0] = '\0';
-  Shell_NotifyIconA(NIM_ADD, &trayIcon);
-}
-
 bool refreshRunning() { return running; }
 
-void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page) {
+void showCurrentPlace(HWND window) {
+  if (forgetOtherPlace()) updateStatus(window);
+}
+
+void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page,
+                 DownloadFailure failure) {
   setUnitCheckMarks();
   // A page of a location that is no longer the current one arrived late: the
   // current one's own download sets the timer and the status.
   if (link.empty() || link != historyLink(0)) return;
+  bool placeChanged = forgetOtherPlace();
   // An empty answer is no report: scanning it would blank the weather shown.
   bool loaded = page && !page->empty();
   failures = loaded ? 0 : failures + 1;
   SetTimer(window, TIMER_REFRESH, refreshDelayMs(failures), nullptr);
   if (!loaded) {
-    showStatus(window, false);  // no new reading: the one in force ages
+    if (readingAt && !placeChanged) {
+      showStatus(window, false);  // no new reading: the one in force ages
+      return;
+    }
+    unavailable =
+        unavailableFor(failure == DownloadFailure::None ? DownloadFailure::Other : failure);
+    updateStatus(window);
     return;
   }
   scanWeatherPage(*page, conditions);
   readingAt = readingTime(*page, wallClockNow());
+  unavailable = Unavailable::NoReading;  // should the page hold no temperature
   updateStatus(window);
 }
 
@@ -281,7 +237,7 @@ void onReportDownloaded(HWND window, LPARAM parameter) {
     return;
   }
   running = false;
-  applyReport(window, job->link, job->page);
+  applyReport(window, job->link, job->page, job->failure);
   if (requestedAgain) refreshWeather(window, false);
 }
 
@@ -291,12 +247,12 @@ void refreshWeather(HWND window, bool statusOnly) {
     return;
   }
   if (settings.urls[0][0] == '\0') {
-    setField(trayIcon.szInfoTitle, kWelcomeTitle);
-    setField(trayIcon.szInfo, kWelcomeText);
-    Shell_NotifyIconA(NIM_MODIFY, &trayIcon);
+    showTrayBalloon(kWelcomeTitle, kWelcomeText);
     return;
   }
   setUnitCheckMarks();
+  bool placeChanged = forgetOtherPlace();
+  if (placeChanged) updateStatus(window);
   // A download of another location (the choice changed meanwhile) is
   // superseded at once rather than waited for.
   bool overdue = GetTickCount() - runningSince >= kDownloadLimitMs;
@@ -305,7 +261,8 @@ void refreshWeather(HWND window, bool statusOnly) {
     requestedAgain = true;
     return;
   }
-  startDownload(window);
+  // A place chosen just now (not the first at start): the user is waiting.
+  startDownload(window, placeChanged && generation > 0);
 }
 
 void onReadingAgeCheck(HWND window) {

@@ -1,30 +1,14 @@
 #pragma once
-// The tray icon and the refresh of the shown weather.
+// The refresh of the shown weather.
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <optional>
 #include <string>
 
+#include "common/window_ids_win.h"
+#include "weather/fetch.h"
 #include "weather/refresh_schedule.h"
-
-inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
-inline constexpr UINT TRAY_ICON_ID = 4096;
-inline constexpr UINT_PTR TIMER_REFRESH = 2;
-// Fires once, when the reading in force turns old; never downloads.
-inline constexpr UINT_PTR TIMER_READING_AGE = 3;
-// Posted to the main window by a refresh's worker with its download.
-inline constexpr UINT WM_REPORT_DOWNLOADED = WM_APP + 3;
-
-// The tray icon record, filled once by addTrayIcon.
-extern NOTIFYICONDATAA trayIcon;
-
-void addTrayIcon(HWND window);
-void removeTrayIcon();
-// After the taskbar was made anew (Explorer restarted): the icon again, with
-// the tooltip it had.
-void restoreTrayIcon();
 
 // statusOnly false: downloads the current location's report page on a worker
 // (on a first run shows the welcome balloon instead); the page is applied
@@ -44,7 +28,15 @@ bool refreshRunning();
 // the user-interface thread: the unit check marks; then, only when `link` is
 // still the current location's, the timer (the period after a page, a retry
 // after a failure) and for a page the scan and the status.
-void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page);
+// `failure` says why there is no page, for the tooltip of a place that has no
+// reading yet.
+void applyReport(HWND window, const std::string& link, const std::optional<std::string>& page,
+                 DownloadFailure failure = DownloadFailure::Other);
+
+// The current place has just changed (a search's OK): the previous place's
+// numbers leave the window and the tooltip at once, which then say that the
+// new place's weather is on its way, until its first reading arrives.
+void showCurrentPlace(HWND window);
 
 // TIMER_READING_AGE, and a change of the system's clock: the tooltip and the
 // icon again when the reading in force has turned old meanwhile.

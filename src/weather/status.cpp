@@ -4,37 +4,52 @@
 
 namespace {
 
-// Whether atoi would find digits: blanks, an optional sign, then a digit.
-bool holdsNumber(std::string_view text) {
-  std::size_t i = text.find_first_not_of(" \t\n\v\f\r");
-  if (i != std::string_view::npos && (text[i] == '+' || text[i] == '-')) ++i;
-  return i < text.size() && text[i] >= '0' && text[i] <= '9';
+constexpr std::string_view kEllipsis = "...";
+
+// `name` followed by `rest`, the name shortened with "..." so that the whole
+// fits the tip field; `rest` itself must fit with room for the ellipsis.
+std::string fitTip(std::string_view name, const std::string& rest) {
+  constexpr std::size_t capacity = kTipSize - 1;
+  if (name.size() + rest.size() <= capacity) return std::string(name) + rest;
+  std::size_t kept = capacity - rest.size() - kEllipsis.size();
+  return std::string(name.substr(0, kept)) + std::string(kEllipsis) + rest;
 }
 
 }  // namespace
 
-std::string tooltipText(std::string_view locationName, std::string_view temperatureText,
-                        bool metric, std::string_view asOf) {
-  std::string reading = " " + std::to_string(toDisplayTemperature(temperatureText, metric)) +
-                        "\xB0" + (metric ? "C" : "F");
-  if (!asOf.empty()) reading += ", as of " + std::string(asOf);
-  constexpr std::size_t capacity = kTipSize - 1;
-  constexpr std::string_view ellipsis = "...";
-  // A clock text too long for the field is never cut into something that
-  // reads as another time; the age then goes unsaid.
-  if (reading.size() + ellipsis.size() > capacity) {
-    return tooltipText(locationName, temperatureText, metric);
+std::string unavailableTip(std::string_view locationName, Unavailable why) {
+  if (why == Unavailable::Waiting) {
+    if (locationName.empty()) return std::string(kConnectingTip);
+    return fitTip(locationName, ": " + std::string(kConnectingTip));
   }
-  if (locationName.size() + reading.size() <= capacity) {
-    return std::string(locationName) + reading;
+  std::string text = "weather unavailable";
+  if (why == Unavailable::NoConnection) text += " (no connection)";
+  if (why == Unavailable::ServiceBusy) text += " (service busy)";
+  if (locationName.empty()) {
+    text[0] = 'W';
+    return text;
   }
-  std::size_t kept = capacity - reading.size() - ellipsis.size();
-  return std::string(locationName.substr(0, kept)) + std::string(ellipsis) + reading;
+  return fitTip(locationName, ": " + text);
 }
 
-std::string trayIconText(std::string_view temperatureText, bool metric) {
-  if (!holdsNumber(temperatureText)) return {};
-  std::string text = std::to_string(toDisplayTemperature(temperatureText, metric));
+std::string tooltipText(std::string_view locationName, std::string_view temperatureText,
+                        bool metric, std::string_view asOf, std::string_view exactText,
+                        Unavailable why) {
+  std::optional<int32_t> degrees = toDisplayTemperature(temperatureText, metric, exactText);
+  if (!degrees) return unavailableTip(locationName, why);
+  std::string reading = " " + std::to_string(*degrees) + "\xB0" + (metric ? "C" : "F");
+  // A clock text too long for the field is never cut into something that
+  // reads as another time; the age then goes unsaid.
+  if (!asOf.empty() && reading.size() + 8 + asOf.size() + kEllipsis.size() <= kTipSize - 1)
+    reading += ", as of " + std::string(asOf);
+  return fitTip(locationName, reading);
+}
+
+std::string trayIconText(std::string_view temperatureText, bool metric,
+                         std::string_view exactText) {
+  std::optional<int32_t> degrees = toDisplayTemperature(temperatureText, metric, exactText);
+  if (!degrees) return {};
+  std::string text = std::to_string(*degrees);
   return text.size() <= 3 ? text : std::string();
 }
 
@@ -49,10 +64,11 @@ int64_t secondsUntilOld(int64_t readingTime, int64_t now) {
 TrayStatus trayStatus(const TrayInputs& in) {
   bool old = in.readingTime && readingIsOld(*in.readingTime, in.now);
   TrayStatus status;
-  status.tip = tooltipText(in.locationName, in.temperatureText, in.metric,
-                           old ? in.clock : std::string_view());
+  std::string_view name = in.locationName.empty() ? in.historyName : in.locationName;
+  status.tip = tooltipText(name, in.temperatureText, in.metric, old ? in.clock : std::string_view(),
+                           in.exactTemperatureText, in.unavailable);
   if (in.temperatureInIcon && in.readingTime) {
-    status.iconText = trayIconText(in.temperatureText, in.metric);
+    status.iconText = trayIconText(in.temperatureText, in.metric, in.exactTemperatureText);
   }
   status.old = old;
   return status;

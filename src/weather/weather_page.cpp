@@ -69,6 +69,12 @@ std::size_t nextMarker(std::string_view page, std::size_t from, const ValueMarke
 
 void scanWeatherPage(std::string_view page, Conditions& result) {
   std::memset(&result, 0, sizeof result);
+  // Checked when they are read: a mark without a well-formed number is as
+  // good as none.
+  if (auto exact = headMark(page, kExactTemperatureMarker))
+    copyText(result.exactTemperatureText, *exact);
+  if (auto exact = headMark(page, kExactFeelsLikeMarker))
+    copyText(result.exactFeelsLikeText, *exact);
   std::size_t location = nextMarker(page, 0, kLocation);
   if (location == kNotFound) return;
   std::size_t stop =
@@ -99,16 +105,23 @@ void scanWeatherPage(std::string_view page, Conditions& result) {
   }
 }
 
-std::optional<int64_t> observedTime(std::string_view page, int64_t downloadedAt) {
+std::optional<std::string_view> headMark(std::string_view page, std::string_view marker) {
   std::size_t location = nextMarker(page, 0, kLocation);
   if (location == kNotFound) return std::nullopt;
   std::string_view head = page.substr(0, location);
   // 'k' of "skyvane", rare in pages.
-  std::size_t mark = findMarker(head, 0, kObservedMarker, 13);
+  std::size_t mark = findMarker(head, 0, marker, 13);
   if (mark == kNotFound) return std::nullopt;
-  std::string_view value = head.substr(mark + kObservedMarker.size());
-  value = value.substr(0, value.find('"'));
-  std::optional<int64_t> time = parseUtcTime(value);
+  std::string_view value = head.substr(mark + marker.size());
+  std::size_t quote = value.find('"');
+  if (quote == std::string_view::npos) return std::nullopt;
+  return value.substr(0, quote);
+}
+
+std::optional<int64_t> observedTime(std::string_view page, int64_t downloadedAt) {
+  std::optional<std::string_view> value = headMark(page, kObservedMarker);
+  if (!value) return std::nullopt;
+  std::optional<int64_t> time = parseUtcTime(*value);
   if (!time || *time > downloadedAt + kObservedAheadLimit ||
       *time < downloadedAt - kObservedAgeLimit) {
     return std::nullopt;

@@ -11,13 +11,18 @@ struct Conditions {
   TextBuffer locationName;
   TextBuffer temperatureText;
   TextBuffer feelsLikeText;
+  // The same two readings to a tenth of a degree Fahrenheit, from the page's
+  // head, when it gives them; the whole degrees shown are rounded from these.
+  TextBuffer exactTemperatureText;
+  TextBuffer exactFeelsLikeText;
 };
 
 // The current conditions, zero-filled at start.
 extern Conditions conditions;
 
-// Clears `result` and fills it from the markers of a report page. Never reads
-// outside `page`, whatever its bytes.
+// Clears `result` and fills it from the markers of a report page, and the
+// exact readings from its head marks (below). Never reads outside `page`,
+// whatever its bytes.
 void scanWeatherPage(std::string_view page, Conditions& result);
 
 // Times are whole seconds since 1970-01-01 00:00 UTC.
@@ -28,6 +33,16 @@ void scanWeatherPage(std::string_view page, Conditions& result);
 // before the location marker counts, so nothing in the report itself can
 // pass for one.
 inline constexpr std::string_view kObservedMarker = "<meta name=\"skyvane-observed\" content=\"";
+// The readings to a tenth of a degree Fahrenheit, as the upstream gave them,
+// in the same form: content="41.5".
+inline constexpr std::string_view kExactTemperatureMarker =
+    "<meta name=\"skyvane-temperature\" content=\"";
+inline constexpr std::string_view kExactFeelsLikeMarker =
+    "<meta name=\"skyvane-feels-like\" content=\"";
+
+// The content of the head mark that begins with `marker`, when the page has
+// one before its location marker; else nothing.
+std::optional<std::string_view> headMark(std::string_view page, std::string_view marker);
 // A service's clock a little ahead of this computer's is no fault; a mark
 // further ahead than this, or older than a reading can be, is a broken one.
 inline constexpr int64_t kObservedAheadLimit = 10 * 60;

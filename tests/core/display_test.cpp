@@ -82,14 +82,18 @@ INSTANTIATE_TEST_SUITE_P(SmallValue, Layout, testing::Values(
 // Texts read as the service gives them, and the unit.
 INSTANTIATE_TEST_SUITE_P(Texts, Layout, testing::Values(
     Case{"Fahrenheit", "72", "68", false, {kBack, large(2, 45), large(7, 23), small(8, 131), small(6, 123), kFahrenheit}},
-    Case{"EmptyFahrenheit", "", "", false, {kBack, large(0, 34), small(0, 126), kFahrenheit}},
-    Case{"NotANumber", "N/A", "--", false, {kBack, large(0, 34), small(0, 126), kFahrenheit}},
+    // No number, no digits: the background shows, the unit glyph stays.
+    Case{"EmptyFahrenheit", "", "", false, {kBack, kFahrenheit}},
+    Case{"NotANumber", "N/A", "--", false, {kBack, kFahrenheit}},
+    Case{"OnlyFeelsLike", "", "-3", true, {kBack, small(9, 131), small(1, 123), smallMinus(118), kCelsius}},
     Case{"SignAndBlanks", "  +7", "7a", false, {kBack, large(7, 34), small(7, 126), kFahrenheit}},
+    Case{"EmptyCelsius", "", "", true, {kBack, kCelsius}},
     // Eight copies, the most a paint makes.
-    Case{"EmptyCelsius", "", "", true, {kBack, large(7, 45), large(1, 23), minus(13), small(7, 131), small(1, 123), smallMinus(118), kCelsius}},
-    Case{"CelsiusZero", "31", "50", true, {kBack, large(0, 34), small(0, 131), small(1, 123), kCelsius}},
-    Case{"CelsiusThirtySeven", "100", "-40", true, {kBack, large(7, 45), large(3, 23), small(0, 131), small(4, 123), smallMinus(118), kCelsius}},
-    Case{"CelsiusTowardZero", "30", "-4", true, {kBack, large(1, 34), minus(24), small(0, 131), small(2, 123), smallMinus(118), kCelsius}}),
+    Case{"EightCopies", "0", "-12", true, {kBack, large(8, 45), large(1, 23), minus(13), small(4, 131), small(2, 123), smallMinus(118), kCelsius}},
+    // Rounded to the nearest degree: -0.6 is -1, 37.8 is 38.
+    Case{"CelsiusRounded", "31", "50", true, {kBack, large(1, 34), minus(24), small(0, 131), small(1, 123), kCelsius}},
+    Case{"CelsiusThirtyEight", "100", "-40", true, {kBack, large(8, 45), large(3, 23), small(0, 131), small(4, 123), smallMinus(118), kCelsius}},
+    Case{"CelsiusNegative", "30", "-4", true, {kBack, large(1, 34), minus(24), small(0, 131), small(2, 123), smallMinus(118), kCelsius}}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 

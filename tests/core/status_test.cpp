@@ -23,19 +23,45 @@ TEST(Tooltip, NameTemperatureDegreeSignAndUnit) {
        "Austin, TX 22\xB0"
        "C"},
       {"Austin, TX", "31", true,
-       "Austin, TX 0\xB0"
+       "Austin, TX -1\xB0"
        "C"},
-      {"", "", false,
-       " 0\xB0"
-       "F"},
-      {"", "", true,
-       " -17\xB0"
+      {"Austin, TX", "37", true,
+       "Austin, TX 3\xB0"
        "C"},
       {"100% %s%n", "5", false,
        "100% %s%n 5\xB0"
        "F"},  // never a format
   };
   for (const Case& c : cases) EXPECT_EQ(tooltipText(c.name, c.temperature, c.metric), c.tip);
+}
+
+TEST(Tooltip, NoNumberSaysTheWeatherIsUnavailableAndWhy) {
+  struct Case {
+    std::string name, temperature;
+    Unavailable why;
+    std::string tip;
+  } cases[] = {
+      {"Paris, France", "", Unavailable::NoConnection,
+       "Paris, France: weather unavailable (no connection)"},
+      {"Paris, France", "N/A", Unavailable::ServiceBusy,
+       "Paris, France: weather unavailable (service busy)"},
+      {"Paris, France", "", Unavailable::NoReading, "Paris, France: weather unavailable"},
+      {"Paris, France", "", Unavailable::Waiting, "Paris, France: Connecting..."},
+      {"", "", Unavailable::NoConnection, "Weather unavailable (no connection)"},
+      {"", "-", Unavailable::Waiting, "Connecting..."},
+      {std::string(200, 'n'), "", Unavailable::NoConnection,
+       std::string(127 - 37 - 3, 'n') + "...: weather unavailable (no connection)"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(tooltipText(c.name, c.temperature, true, "12:00", "", c.why), c.tip) << c.tip;
+  }
+  // A page without a name: the history's name for the place.
+  TrayInputs in{"", "", false, true, std::nullopt, 0, ""};
+  in.historyName = "Oslo, Norway";
+  in.unavailable = Unavailable::NoConnection;
+  TrayStatus status = trayStatus(in);
+  EXPECT_EQ(status.tip, "Oslo, Norway: weather unavailable (no connection)");
+  EXPECT_EQ(status.iconText, "");
 }
 
 TEST(Tooltip, LongNameIsShortenedSoTheReadingStays) {
@@ -93,7 +119,7 @@ TEST(TrayStatus, IconShowsTheTemperatureInTheUnitInForce) {
       {"72", false, true, true, "72"}, {"72", true, true, true, "22"},
       {"-8", false, true, true, "-8"}, {"104", false, true, true, "104"},
       {"10", true, true, true, "-12"}, {"-40", true, true, true, "-40"},
-      {"31", true, true, true, "0"},   {"-100", false, true, true, ""},  // too wide
+      {"31", true, true, true, "-1"},  {"-100", false, true, true, ""},  // too wide
       {"N/A", false, true, true, ""},  {"", true, true, true, ""},       // no number
       {"72", false, false, true, ""},  {"72", false, true, false, ""},   // off; no reading
   };

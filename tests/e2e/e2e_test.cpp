@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "weather/status.h"
 #include "weather/tray_icon.h"
+#include "win_support.h"
 
 namespace driver {
 
@@ -31,7 +32,7 @@ constexpr DWORD kWaitMs = 15000;
 std::string report(const std::string& slug) { return std::string(kService) + "/report/" + slug; }
 
 std::optional<driver::Report> fetchReport(const std::string& url) {
-  std::optional<std::string> page = driver::fetchPage(url);
+  std::optional<std::string> page = driver::fetchUncached(url);
   return page ? driver::parseReport(*page) : std::nullopt;
 }
 
@@ -111,12 +112,14 @@ TEST_F(EndToEnd, FirstRunBalloonSearchAndOkShowTheChosenPlace) {
   start();
   // First run: no settings yet, and the welcome balloon over the tray icon.
   EXPECT_FALSE(driver::fileExists(settingsPath()));
-  bool welcomed = false;
-  for (DWORD begin = GetTickCount(); !welcomed && GetTickCount() - begin < kWaitMs; Sleep(50)) {
-    for (const std::string& text : driver::shownTooltips()) {
-      welcomed = welcomed || contains(text, "Click this balloon box to search for a hometown.");
-    }
-  }
+  bool welcomed = waitFor(
+      [] {
+        for (const std::string& text : driver::shownTooltips()) {
+          if (contains(text, "Click this balloon box to search for a hometown.")) return true;
+        }
+        return false;
+      },
+      kWaitMs);
   EXPECT_TRUE(welcomed) << "no welcome balloon";
 
   driver::trayEvent(program.window, NIN_BALLOONUSERCLICK);
@@ -227,14 +230,11 @@ std::string layOutAnother(const std::string& name, const std::string& url) {
 }
 
 bool waitForRequests(const driver::Listener& listener, LONG atLeast, DWORD timeoutMs) {
-  for (DWORD begin = GetTickCount(); GetTickCount() - begin < timeoutMs; Sleep(50)) {
-    if (listener.requests >= atLeast) return true;
-  }
-  return false;
+  return waitFor([&] { return listener.requests >= atLeast; }, timeoutMs);
 }
 
 TEST_F(EndToEnd, ResumeFromSleepFetchesAnewWithinSeconds) {
-  std::optional<std::string> page = driver::fetchPage(report("oslo-norway"));
+  std::optional<std::string> page = driver::fetchUncached(report("oslo-norway"));
   ASSERT_TRUE(page);
   struct Case {
     const char* what;
@@ -320,14 +320,15 @@ TEST_F(EndToEnd, ExitDuringADownloadThatNeverEndsEndsAtOnce) {
 }
 
 // The tray icon as the program draws a temperature.
-driver::Picture temperaturePicture(int fahrenheit, bool metric, bool old) {
+driver::Picture temperaturePicture(const driver::Report& report, bool metric, bool old) {
   int size = GetSystemMetrics(SM_CXSMICON);
-  std::string text = trayIconText(std::to_string(fahrenheit), metric);
+  std::string text =
+      trayIconText(std::to_string(report.temperature), metric, report.exactTemperature);
   return {size, trayIconPixels(text, size, old)};
 }
 
 TEST_F(EndToEnd, TemperatureInTheTrayIconAndOldReadingsMarked) {
-  std::optional<std::string> page = driver::fetchPage(report("oslo-norway"));
+  std::optional<std::string> page = driver::fetchUncached(report("oslo-norway"));
   ASSERT_TRUE(page);
   std::optional<driver::Report> oslo = driver::parseReport(*page);
   ASSERT_TRUE(oslo);
@@ -349,9 +350,9 @@ TEST_F(EndToEnd, TemperatureInTheTrayIconAndOldReadingsMarked) {
   };
   const int size = GetSystemMetrics(SM_CXSMICON);
   const driver::Picture own = driver::loadIconPicture(folder + "\\Skins\\Default.ico", size);
-  const driver::Picture white = temperaturePicture(oslo->temperature, false, false);
-  const driver::Picture dimmed = temperaturePicture(oslo->temperature, false, true);
-  const driver::Picture celsius = temperaturePicture(oslo->temperature, true, false);
+  const driver::Picture white = temperaturePicture(*oslo, false, false);
+  const driver::Picture dimmed = temperaturePicture(*oslo, false, true);
+  const driver::Picture celsius = temperaturePicture(*oslo, true, false);
 
   // Off by default: the program's own icon, and the tooltip as ever.
   std::optional<RECT> icon = driver::waitForTrayPicture(own, kWaitMs);

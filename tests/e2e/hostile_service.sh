@@ -9,51 +9,25 @@
 set -euo pipefail
 
 root=$1 exe=$2 driver=$3 folder=$4
-if [[ -z "${DISPLAY:-}" ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
 source "$root/tests/e2e/installed.sh"
-
-program=
-start_program() {
-  (cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/Skyvane.exe") >"$folder.log" 2>&1 &
-  program=$!
-  drive wait-window
-}
-stop_program() {
-  drive menu exit
-  local status=0
-  wait "$program" || status=$?
-  program=
-  [[ $status -eq 0 ]] || fail "exit status $status"
-}
+on_screen "$@"
 
 logs=$folder.requests
 rm -f "$logs".*
 python3 "$root/tests/e2e/hostile_service.py" "$logs.ready" 300 "$logs.service" "$logs.other" &
-server=$!
-finish() {
-  if [[ -n "$program" ]] && kill -0 "$program" 2>/dev/null; then
-    drive menu exit >/dev/null 2>&1 || true
-    sleep 1
-    kill "$program" 2>/dev/null || true
-  fi
-  kill "$server" 2>/dev/null || true
-}
-trap finish EXIT
-for _ in $(seq 100); do [[ -s "$logs.ready" ]] && break; sleep 0.1; done
+pids+=($!)
+trap clean_up EXIT
+wait_for 10 test -s "$logs.ready" || true
 read -r port other_port <"$logs.ready" || fail "the stand-in service did not start"
 
-# A first Wine call with its output elsewhere: a desktop process that it may
-# start lives on and would hold the test's output open.
-drive wait-exit >/dev/null 2>&1 || true
+start_wine
 
 lay_out
 base=http://127.0.0.1:$port
 printf '[General]\r\nURL0=\r\nCity0=\r\nURL1=\r\nCity1=\r\nURL2=\r\nCity2=\r\nMetric=false\r\n[Service]\r\nBaseUrl=%s\r\n' \
   "$base" >"$folder/Setup/Setup.ini"
 start_program
+drive wait-window
 drive menu search
 listed=$(drive search evil | tr -d '\r')
 echo "listed: $listed"
@@ -63,6 +37,7 @@ drive wait-slide-in
 shown=$(drive read "$folder/Skins" | tr -d '\r')
 [[ "$shown" == "55 50 F" ]] || fail "shown: $shown"
 stop_program
+[[ $status -eq 0 ]] || fail "exit status $status"
 
 expected=$(printf '[General]\nURL0=%s/report/evil\nCity0=Evil [x] Town\nURL1=\nCity1=\nURL2=\nCity2=\nMetric=false\n[Service]\nBaseUrl=%s' \
   "$base" "$base")
@@ -75,6 +50,7 @@ grep -qx '/report/evil' "$logs.service" || fail "the report was not asked of Bas
 lay_out
 mkdir "$folder/Setup/Setup.ini"
 start_program
+drive wait-window
 drive menu celsius
 told=$(drive box | tr -d '\r')
 echo "told: $told"
@@ -82,6 +58,7 @@ echo "told: $told"
 drive menu fahrenheit
 if drive box 2000 >/dev/null 2>&1; then fail "warned twice"; fi
 stop_program
+[[ $status -eq 0 ]] || fail "exit status $status"
 
 rm -rf "$folder" "$folder.log" "$logs".*
 echo "names kept on one line, links kept on the service, the failed save told once"

@@ -6,51 +6,30 @@
 # settings, so the program's built-in service address does not matter.
 set -euo pipefail
 
-root=$1 exe=$2 driver=$3 service=$4 fake=$5 folder=$6
-if [[ -z "${DISPLAY:-}" ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-drive() { "$root/cmake/wine-run.sh" "$driver" "$@"; }
-pids=()
-finish() {
-  if [[ -n "${program:-}" ]] && kill -0 "$program" 2>/dev/null; then
-    drive menu exit >/dev/null 2>&1 || true
-    sleep 1
-    kill "$program" 2>/dev/null || true
-  fi
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-}
-trap finish EXIT
-
+root=$1 exe=$2 driver=$3 service_exe=$4 fake=$5 folder=$6
+source "$root/tests/e2e/installed.sh"
 source "$root/scripts/listening.sh"
+on_screen "$@"
+trap clean_up EXIT
 
-rm -rf "$folder"
-mkdir -p "$folder/Temp" "$folder/Setup"
 start "$folder.fake.log" "$fake" --listen 127.0.0.1:0 --temperature -7.5 --feels-like -18.4
 upstream=$port
-start "$folder.service.log" "$service" --listen 127.0.0.1:0 --weather open-meteo \
+start "$folder.service.log" "$service_exe" --listen 127.0.0.1:0 --weather open-meteo \
   --open-meteo-url "http://127.0.0.1:$upstream"
 echo "service http://127.0.0.1:$port, stand-in forecast server on $upstream"
 
-cp "$exe" "$folder/Skyvane.exe"
-cp -r "$root/Skins" "$folder/"
-printf '[General]\r\nURL0=http://127.0.0.1:%s/report/oslo-norway\r\nCity0=Oslo, Norway\r\nURL1=\r\nCity1=\r\nURL2=\r\nCity2=\r\nMetric=false\r\n' \
-  "$port" >"$folder/Setup/Setup.ini"
+printf -v settings '[General]\r\nURL0=http://127.0.0.1:%s/report/oslo-norway\r\nCity0=Oslo, Norway\r\nURL1=\r\nCity1=\r\nURL2=\r\nCity2=\r\nMetric=false\r\n' \
+  "$port"
+lay_out "$settings"
 
-# A first Wine call with its output elsewhere: a desktop process that it may
-# start lives on and would hold the test's output open.
-drive wait-exit >/dev/null 2>&1 || true
-(cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/Skyvane.exe") >"$folder.log" 2>&1 &
-program=$!
+start_wine
+start_program
 drive wait-window
 drive tray left
 drive wait-slide-in
 shown=$(drive read "$folder/Skins" | tr -d '\r')
 echo "shown: $shown"
 [[ "$shown" == "-8 -18 F" ]] || { echo "expected the stand-in's -8 and -18 (-7.5, -18.4 rounded)"; exit 1; }
-drive menu exit
-wait "$program" || true
-program=
+stop_program
 rm -rf "$folder" "$folder.log" "$folder.fake.log" "$folder.service.log"
 echo "Skyvane shows the live numbers"

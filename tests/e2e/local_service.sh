@@ -13,9 +13,9 @@
 set -euo pipefail
 
 root=$1 exe=$2 driver=$3 service_exe=$4 world=$5 fake=$6 default_url=$7 folder=$8
-if [[ -z "${DISPLAY:-}" ]]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
+source "$root/tests/e2e/installed.sh"
+source "$root/scripts/listening.sh"
+on_screen "$@"
 if [[ ! "$default_url" =~ ^http://127\.0\.0\.1:([0-9]+)$ ]]; then
   echo "the build's address $default_url is not on loopback: nothing is started for it"
   exit 0
@@ -23,33 +23,15 @@ fi
 service_port=${BASH_REMATCH[1]}
 base=http://127.0.0.1:$service_port
 
-source "$root/tests/e2e/installed.sh"
-source "$root/scripts/listening.sh"
-
 answers() { curl -s -o /dev/null -m 2 "$base/healthz"; }
 # The pids of the service processes that run from $folder (Wine's processes
 # carry their Windows path).
 service_pids() { pgrep -f "$(basename "$folder")\\\\skyvane-service.exe" || true; }
-# Waits up to $1 seconds for a condition.
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 10))); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 no_service() { [[ -z "$(service_pids)" ]] && ! answers; }
 
-pids=()
-program=
 finish() {
-  if [[ -n "$program" ]] && kill -0 "$program" 2>/dev/null; then
-    drive menu exit >/dev/null 2>&1 || true
-    wait_for 5 bash -c "! kill -0 $program 2>/dev/null" || kill "$program" 2>/dev/null || true
-  fi
-  for pid in "${pids[@]}" $(service_pids); do kill "$pid" 2>/dev/null || true; done
+  clean_up
+  for pid in $(service_pids); do kill "$pid" 2>/dev/null || true; done
 }
 trap finish EXIT
 
@@ -62,13 +44,10 @@ cp "$service_exe" "$folder/skyvane-service.exe"
 mkdir -p "$folder/data"
 cp "$world" "$folder/data/world.tsv"
 
-# A first Wine call with its output elsewhere: a desktop process that it may
-# start lives on and would hold the test's output open.
-drive wait-exit >/dev/null 2>&1 || true
+start_wine
 
 # First run, nothing chosen yet: the service comes up all the same.
-(cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/Skyvane.exe") >"$folder.log" 2>&1 &
-program=$!
+start_program
 started=$(date +%s%N)
 wait_for 20 answers || fail "the service did not start"
 echo "the service answers $((($(date +%s%N) - started) / 1000000)) ms after the program's start"
@@ -104,10 +83,7 @@ wait_for 90 more_calls || fail "no weather through the new service"
 shown=$(drive read "$folder/Skins" | tr -d '\r')
 [[ "$shown" == "-8 -18 F" ]] || fail "shown $shown after the restart"
 
-drive menu exit
-status=0
-wait "$program" || status=$?
-program=
+stop_program
 [[ $status -eq 0 ]] || fail "exit status $status"
 wait_for 10 no_service || fail "the service outlived the program"
 echo "no service left after Exit"
@@ -135,16 +111,12 @@ listening() { (exec 3<>"/dev/tcp/127.0.0.1/$service_port") 2>/dev/null; }
 wait_for 10 listening || fail "the foreign listener did not start"
 lay_out $'[Service]\r\nOpenMeteoUrl=http://127.0.0.1:'"$upstream"$'\r\n'
 cp "$service_exe" "$folder/skyvane-service.exe"
-(cd "$folder" && exec "$root/cmake/wine-run.sh" "$folder/Skyvane.exe") >"$folder.log" 2>&1 &
-program=$!
+start_program
 drive wait-window
 drive menu search
 drive search-unreachable Oslo || fail "the search did not warn"
 [[ -z "$(service_pids)" ]] || fail "a service was started beside the foreign listener"
-drive menu exit
-status=0
-wait "$program" || status=$?
-program=
+stop_program
 [[ $status -eq 0 ]] || fail "exit status $status beside a foreign listener"
 rm -rf "$folder" "$folder.log" "$folder.fake.log" "$folder.foreign.log"
 echo "Skyvane starts its own service, and goes on without it"

@@ -40,7 +40,7 @@ TEST(Http, ServesPagesAndFaultsOnLoopback) {
   setup.clock = [now] { return now; };
   setup.log = &log;
   setup.faultPrefixes = true;
-  installService(server, setup);
+  installHandlers(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   {
@@ -146,7 +146,7 @@ TEST(Http, BoundsWhatAClientCanHold) {
   setup.source = sampleSource(data.places);
   setup.clock = [] { return UnixTime(1768485600); };
   setup.log = &log;
-  installService(server, setup);
+  installHandlers(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   {
@@ -263,7 +263,7 @@ TEST(Http, ReportLinksHaveOneForm) {
   ServiceSetup setup;
   setup.source = worldSource(world);
   setup.clock = [] { return UnixTime(1768485600); };
-  installService(server, setup);
+  installHandlers(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   Running running{server, std::thread([&] { server.listen_after_bind(); })};
@@ -329,7 +329,7 @@ TEST(Http, AClientHoldsOnlyItsShare) {
   setup.source = sampleSource(data.places);
   setup.clock = [] { return UnixTime(1768485600); };
   setup.clients = &clients;
-  installService(server, setup);
+  installHandlers(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   Running running{server, std::thread([&] { server.listen_after_bind(); })};

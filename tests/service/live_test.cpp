@@ -53,7 +53,7 @@ struct LiveService {
     setup.clock = [] { return UnixTime(1768485600); };
     setup.live = &cache;
     setup.budget = &budget;
-    installService(server, setup);
+    installHandlers(server, setup);
     port = server.bind_to_any_port("127.0.0.1");
     thread = std::thread([this] { server.listen_after_bind(); });
   }
@@ -90,10 +90,12 @@ TEST(Live, ReportPageOrServiceUnavailableForEachUpstreamAnswer) {
     int status;
     const char* temperature = "";
     const char* feelsLike = "";
+    const char* exactTemperature = "";  // the head's tenths, for rounding to Celsius
+    const char* exactFeelsLike = "";
   };
   const Case cases[] = {
-      {"ordinary", {200, forecastJson(71.6, 69.4)}, 200, "72", "69"},
-      {"below zero", {200, forecastJson(-3.5, -10.49)}, 200, "-4", "-10"},
+      {"ordinary", {200, forecastJson(71.6, 69.4)}, 200, "72", "69", "71.6", "69.4"},
+      {"below zero", {200, forecastJson(-3.5, -10.49)}, 200, "-4", "-10", "-3.5", "-10.5"},
       {"halves round away from zero", {200, forecastJson(0.5, -0.5)}, 200, "1", "-1"},
       {"hundred and above", {200, forecastJson(104.2, 112.5)}, 200, "104", "113"},
       {"integers", {200, forecastJson(0, 100)}, 200, "0", "100"},
@@ -128,6 +130,10 @@ TEST(Live, ReportPageOrServiceUnavailableForEachUpstreamAnswer) {
       EXPECT_EQ(textOf(read.locationName), "Austin, TX");
       EXPECT_EQ(textOf(read.temperatureText), c.temperature);
       EXPECT_EQ(textOf(read.feelsLikeText), c.feelsLike);
+      if (*c.exactTemperature) {
+        EXPECT_EQ(textOf(read.exactTemperatureText), c.exactTemperature);
+        EXPECT_EQ(textOf(read.exactFeelsLikeText), c.exactFeelsLike);
+      }
       // Kept in front as long as the reading is fresh.
       EXPECT_EQ(answer->get_header_value("Cache-Control"),
                 "public, max-age=600, stale-if-error=10800");
@@ -253,6 +259,24 @@ TEST(Live, FreshThenStaleWhileRefreshedThenUnavailable) {
   ASSERT_TRUE(health);
   EXPECT_NE(health->body.find("\"upstream_failures\": 4"), std::string::npos) << health->body;
   EXPECT_NE(health->body.find("\"cache_places\": 2"), std::string::npos) << health->body;
+}
+
+// A search that names one place whose weather cannot be had lists that
+// place, so that it can still be chosen; its report page says 503.
+TEST(Live, SearchNamingOnePlaceWithoutWeatherListsIt) {
+  FakeOpenMeteo fake;
+  fake.answer({500, "down"});
+  LiveService live(fake);
+  auto found = live.get("/?location=austin_tx");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->status, 200);
+  EXPECT_EQ(found->get_header_value("Cache-Control"), "no-store");
+  EXPECT_NE(found->body.find("<a class=\"resolveLinkSpecial\" href=\"/report/austin-tx\">"),
+            std::string::npos)
+      << found->body;
+  auto report = live.get("/report/austin-tx");
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->status, 503);
 }
 
 // Any place's first request costs a call: a budget of 3 a minute and 5 an

@@ -258,7 +258,7 @@ TEST(World, ServedOverHttp) {
   ServiceSetup setup;
   setup.source = extractSource();
   setup.clock = [] { return UnixTime(1768485600); };
-  installService(server, setup);
+  installHandlers(server, setup);
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread thread([&] { server.listen_after_bind(); });

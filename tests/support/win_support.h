@@ -63,7 +63,9 @@ inline void pumpMessages(DWORD milliseconds) {
   }
 }
 
-// Waits, serving messages, until `done` holds or `milliseconds` pass.
+// The tests' one poll: waits until `done` holds or `milliseconds` pass,
+// serving the thread's messages meanwhile, so that its windows keep working;
+// on a thread without windows it simply waits.
 template <typename Condition>
 bool waitFor(Condition done, DWORD milliseconds) {
   DWORD end = GetTickCount() + milliseconds;

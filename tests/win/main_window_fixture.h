@@ -12,6 +12,7 @@
 #include "app/app_win.h"
 #include "settings/settings.h"
 #include "weather/refresh_win.h"
+#include "weather/tray_icon_win.h"
 #include "win_support.h"
 
 // The sample service that ctest starts for the Windows tests.

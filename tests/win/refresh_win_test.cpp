@@ -7,7 +7,8 @@
 
 #include "main_window_fixture.h"
 #include "resource.h"
-#include "weather/fetch.h"
+#include "skin/display_win.h"
+#include "weather/fetch_win.h"
 #include "weather/status.h"
 #include "weather/weather_page.h"
 
@@ -65,34 +66,60 @@ TEST_F(Refresh, LoadedPageFillsConditionsTooltipAndArmsTheTimer) {
   EXPECT_FALSE(isChecked(IDM_CELSIUS));
 }
 
-TEST_F(Refresh, FailuresLeaveEverythingShownAsItWas) {
-  writeSettings({"[General]", "URL0=" + kOslo, "City0=Oslo, Norway"});
+TEST_F(Refresh, FailuresOfTheSamePlaceKeepItsReading) {
+  std::optional<std::string> page = downloadPage(kOslo, {});
+  ASSERT_TRUE(page);
+  driver::Listener service;
+  ASSERT_TRUE(driver::startListener(service, *page));
+  writeSettings({"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway"});
   start();
   ASSERT_STREQ(conditions.locationName, "Oslo, Norway");
   const Conditions shown = conditions;
   const std::string tip = trayIcon.szTip;
+  driver::stopListener(service);       // the service gone: no answer at all
+  settings.metric = !settings.metric;  // the check marks follow the unit all the same
+  refreshAndWait();
+  EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0) << conditions.locationName;
+  EXPECT_EQ(trayIcon.szTip, tip);
+  EXPECT_TRUE(refreshTimerArmed(window));
+  EXPECT_EQ(isChecked(IDM_CELSIUS), settings.metric);
+  EXPECT_NE(isChecked(IDM_FAHRENHEIT), settings.metric);
+  EXPECT_EQ(temporaryFiles(), 0);  // nothing left to pass for a later page
+}
+
+// Another place whose first download fails: the window shows no number at
+// all rather than the previous place's, and the tooltip says why.
+TEST_F(Refresh, ANewPlaceWithoutAReadingShowsNoNumbers) {
+  writeSettings({"[General]", "URL0=" + kAustin, "City0=Austin, TX"});
+  start();
+  ASSERT_STREQ(conditions.locationName, "Austin, TX");
+  HDC screen = GetDC(window);
+  ASSERT_GT(drawDisplay(screen), 2);
   struct Case {
-    const char* what;
     std::string link;
+    std::string why;
   } cases[] = {
-      {"service down", std::string(kDeadRoot) + "/report/oslo-norway"},
-      {"error status", std::string(kServiceRoot) + "/status/500/report/oslo-norway"},
-      {"not found status", std::string(kServiceRoot) + "/status/404/report/oslo-norway"},
-      {"empty body", std::string(kServiceRoot) + "/empty/report/oslo-norway"},
-      {"connection cut", std::string(kServiceRoot) + "/cut/report/oslo-norway"},
+      {std::string(kDeadRoot) + "/report/oslo-norway", " (no connection)"},
+      {std::string(kServiceRoot) + "/status/503/report/oslo-norway", " (service busy)"},
+      {std::string(kServiceRoot) + "/status/404/report/oslo-norway", ""},
+      {std::string(kServiceRoot) + "/empty/report/oslo-norway", ""},
+      {std::string(kServiceRoot) + "/cut/report/oslo-norway", ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(c.link);
     copyText(settings.urls[0], c.link);
-    settings.metric = !settings.metric;  // the check marks follow the unit all the same
+    copyText(settings.cities[0], "Oslo, Norway");
     refreshAndWait();
-    EXPECT_EQ(std::memcmp(&conditions, &shown, sizeof shown), 0) << conditions.locationName;
-    EXPECT_EQ(trayIcon.szTip, tip);
+    EXPECT_EQ(std::string(trayIcon.szTip), "Oslo, Norway: weather unavailable" + c.why);
+    EXPECT_EQ(drawDisplay(screen), 2);  // the background and the unit glyph
     EXPECT_TRUE(refreshTimerArmed(window));
-    EXPECT_EQ(isChecked(IDM_CELSIUS), settings.metric);
-    EXPECT_NE(isChecked(IDM_FAHRENHEIT), settings.metric);
-    EXPECT_EQ(temporaryFiles(), 0);  // nothing left to pass for a later page
+    EXPECT_EQ(temporaryFiles(), 0);
+    // Back to a place with weather for the next one.
+    copyText(settings.urls[0], kAustin);
+    refreshAndWait();
+    ASSERT_STREQ(conditions.locationName, "Austin, TX");
   }
+  ReleaseDC(window, screen);
 }
 
 TEST_F(Refresh, OnlyAPageOfTheCurrentLocationIsApplied) {
@@ -134,9 +161,7 @@ TEST_F(Refresh, PageWithoutMarkersEmptiesTheConditions) {
                  "City0=Oslo, Norway"});
   start();
   EXPECT_STREQ(conditions.locationName, "");
-  EXPECT_STREQ(trayIcon.szTip,
-               " 0\xB0"
-               "F");
+  EXPECT_STREQ(trayIcon.szTip, "Oslo, Norway: weather unavailable");
   EXPECT_TRUE(refreshTimerArmed(window));
 }
 

@@ -13,21 +13,14 @@
 #include "main_window_fixture.h"
 #include "resource.h"
 #include "search/search_dialog_win.h"
-#include "weather/fetch.h"
+#include "weather/fetch_win.h"
 #include "weather/weather_page.h"
 
 namespace {
 
 const std::string kOslo = std::string(kServiceRoot) + "/report/oslo-norway";
-
-// Polls from the driver thread, which must not block the dialog's thread.
-bool eventually(const std::function<bool()>& done, DWORD milliseconds = 10000) {
-  for (DWORD waited = 0; !done(); waited += 20) {
-    if (waited >= milliseconds) return false;
-    Sleep(20);
-  }
-  return true;
-}
+// How long the driver thread waits for each step of the dialog.
+constexpr DWORD kDriveMs = 10000;
 
 HWND findDialog(const char* title) { return FindWindowA("#32770", title); }
 
@@ -94,10 +87,12 @@ class SearchDialog : public MainWindowTest {
           auto* job = static_cast<Job*>(parameter);
           HWND dialog = nullptr;
           // Visible only once its controls exist and it has been initialised.
-          eventually([&] {
-            dialog = findDialog("Search for Location");
-            return dialog && IsWindowVisible(dialog);
-          });
+          waitFor(
+              [&] {
+                dialog = findDialog("Search for Location");
+                return dialog && IsWindowVisible(dialog);
+              },
+              kDriveMs);
           if (dialog) job->drive(dialog);
           if (dialog && IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
           return 0;
@@ -126,12 +121,12 @@ TEST_F(SearchDialog, WholeSearchMakesTheChosenPlaceCurrentAndSlidesIn) {
     GetGUIThreadInfo(uiThread, &gui);
     EXPECT_EQ(gui.hwndFocus, GetDlgItem(dialog, IDC_QUERY));
     search(dialog, "TX");
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     shown = listed(dialog);
     afterScan = enabled(dialog);
     selected = SendMessageA(GetDlgItem(dialog, IDC_RESULTS), CB_GETCURSEL, 0, 0);
     click(dialog, IDC_OK);
-    eventually([&] { return !IsWindow(dialog); });
+    waitFor([&] { return !IsWindow(dialog); }, kDriveMs);
   });
   ASSERT_GE(shown.size(), 2u);
   EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end(), [](const auto& a, const auto& b) {
@@ -156,10 +151,10 @@ TEST_F(SearchDialog, PostalCodeIsADirectHit) {
   startWithOslo();
   openAndDrive([&](HWND dialog) {
     search(dialog, "78701");
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     EXPECT_EQ(listed(dialog), std::vector<std::string>{"Austin, TX"});
     click(dialog, IDC_OK);
-    eventually([&] { return !IsWindow(dialog); });
+    waitFor([&] { return !IsWindow(dialog); }, kDriveMs);
   });
   EXPECT_STREQ(settings.urls[0], (std::string(kServiceRoot) + "/78701").c_str());
   EXPECT_STREQ(settings.cities[0], "Austin, TX");
@@ -172,13 +167,13 @@ TEST_F(SearchDialog, NotFoundWarnsAndLetsTheUserSearchAgain) {
   openAndDrive([&](HWND dialog) {
     search(dialog, "Nowhere");
     HWND box = nullptr;
-    ASSERT_TRUE(eventually([&] { return (box = findDialog("Not found!")) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return (box = findDialog("Not found!")) != nullptr; }, kDriveMs));
     char text[128] = "";
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message box's text control
     message = text;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     // The three come back one after the other; the state once Search is back.
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).search; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).search; }, kDriveMs));
     EXPECT_EQ(enabled(dialog), (Controls{true, true, true, false, false, true}));
     EXPECT_TRUE(listed(dialog).empty());
   });
@@ -190,7 +185,7 @@ TEST_F(SearchDialog, FallbackTicksExtendedAndListsTheSecondKind) {
   startWithOslo();
   openAndDrive([&](HWND dialog) {
     search(dialog, "Springfield");
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     EXPECT_TRUE(extendedTicked(dialog));
     EXPECT_FALSE(listed(dialog).empty());
     // A second search in the same dialog starts from an emptied list, and
@@ -199,8 +194,8 @@ TEST_F(SearchDialog, FallbackTicksExtendedAndListsTheSecondKind) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_SEARCH)));
     EXPECT_EQ(enabled(dialog), (Controls{false, false, false, false, false, true}));
-    ASSERT_TRUE(
-        eventually([&] { return listed(dialog) == std::vector<std::string>{"Austin, TX"}; }));
+    ASSERT_TRUE(waitFor([&] { return listed(dialog) == std::vector<std::string>{"Austin, TX"}; },
+                        kDriveMs));
   });
 }
 
@@ -208,14 +203,14 @@ TEST_F(SearchDialog, EmptyQueryDisablesTheCriteriaAndFetchesNothing) {
   startWithOslo();
   openAndDrive([&](HWND dialog) {
     search(dialog, "");
-    ASSERT_TRUE(eventually([&] { return !enabled(dialog).search; }));
+    ASSERT_TRUE(waitFor([&] { return !enabled(dialog).search; }, kDriveMs));
     // A round trip through the dialog's queue: whatever the click set off
     // has been handled, and a search would have shown by now.
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
     EXPECT_EQ(enabled(dialog), (Controls{false, false, false, false, false, true}));
     click(dialog, IDC_CANCEL);
-    EXPECT_TRUE(eventually([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(dialog); }, kDriveMs));
   });
   EXPECT_EQ(temporaryFiles(), 0);
 }
@@ -225,7 +220,7 @@ TEST_F(SearchDialog, CancelDuringASearchEndsAtOnceAndDropsTheResult) {
   openAndDrive([&](HWND dialog) {
     search(dialog, "TX");
     click(dialog, IDC_CANCEL);
-    EXPECT_TRUE(eventually([&] { return !IsWindow(dialog); }, 8000));
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(dialog); }, 8000));
   });
   pumpMessages(1000);  // the worker finishes in the background
   EXPECT_EQ(searchDialog, nullptr);
@@ -236,11 +231,11 @@ TEST_F(SearchDialog, EscapeDuringACommitStillCommits) {
   startWithOslo();
   openAndDrive([&](HWND dialog) {
     search(dialog, "78701");
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     click(dialog, IDC_OK);
-    ASSERT_TRUE(eventually([&] { return !enabled(dialog).cancel; }));
+    ASSERT_TRUE(waitFor([&] { return !enabled(dialog).cancel; }, kDriveMs));
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // what Escape sends
-    EXPECT_TRUE(eventually([&] { return !IsWindow(dialog); }, 8000));
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(dialog); }, 8000));
   });
   EXPECT_TRUE(waitFor([] { return std::string(conditions.locationName) == "Austin, TX"; }, 10000));
   EXPECT_STREQ(settings.cities[0], "Austin, TX");
@@ -331,7 +326,7 @@ TEST_F(SearchDialog, ANonAsciiQueryReachesTheServiceAsUtf8) {
   std::vector<std::string> shown;
   openAndDrive([&](HWND dialog) {
     search(dialog, typed);
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     shown = listed(dialog);
   });
   useServiceBaseUrl(kServiceBaseUrl);
@@ -360,7 +355,7 @@ TEST_F(SearchDialog, NamesakesSelectTheServicesBestMatch) {
   int visible = 0;
   openAndDrive([&](HWND dialog) {
     search(dialog, "Paris");
-    ASSERT_TRUE(eventually([&] { return enabled(dialog).ok; }));
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     HWND results = GetDlgItem(dialog, IDC_RESULTS);
     char text[256] = "";
     SendMessageA(results, CB_GETLBTEXT, SendMessageA(results, CB_GETCURSEL, 0, 0),
@@ -375,7 +370,7 @@ TEST_F(SearchDialog, NamesakesSelectTheServicesBestMatch) {
           list.bottom / std::max<LRESULT>(1, SendMessageA(info.hwndList, LB_GETITEMHEIGHT, 0, 0));
     SendMessageA(results, CB_SHOWDROPDOWN, FALSE, 0);
     click(dialog, IDC_OK);
-    eventually([&] { return !IsWindow(dialog); });
+    waitFor([&] { return !IsWindow(dialog); }, kDriveMs);
   });
   useServiceBaseUrl(kServiceBaseUrl);
   EXPECT_EQ(selected, "Paris, France");

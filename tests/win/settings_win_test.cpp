@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings.h"
+#include "settings/settings_win.h"
 
 namespace {
 

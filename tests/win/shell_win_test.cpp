@@ -8,7 +8,7 @@
 #include "app/app_win.h"
 #include "app/slide_win.h"
 #include "resource.h"
-#include "settings/history.h"
+#include "settings/history_win.h"
 #include "settings/settings.h"
 #include "main_window_fixture.h"
 
@@ -158,17 +158,14 @@ TEST_F(Shell, UnitCommandsSetCheckMarksSaveAndRewriteTheTooltip) {
     EXPECT_TRUE(isChecked(IDM_CELSIUS));
     EXPECT_TRUE(settings.metric);
     EXPECT_NE(readFile(settingsFile()).find("Metric=true"), std::string::npos);
-    EXPECT_STREQ(trayIcon.szTip,
-                 " -17\xB0"
-                 "C");
+    // No place yet, so no number in either unit.
+    EXPECT_STREQ(trayIcon.szTip, "Connecting...");
   }
   SendMessageA(window, WM_COMMAND, IDM_FAHRENHEIT, 0);
   EXPECT_TRUE(isChecked(IDM_FAHRENHEIT));
   EXPECT_FALSE(isChecked(IDM_CELSIUS));
   EXPECT_NE(readFile(settingsFile()).find("Metric=false"), std::string::npos);
-  EXPECT_STREQ(trayIcon.szTip,
-               " 0\xB0"
-               "F");
+  EXPECT_STREQ(trayIcon.szTip, "Connecting...");
 }
 
 // Ends the About dialog from another thread once it is up, the way a user would.
@@ -181,9 +178,12 @@ DWORD WINAPI closeAboutDialog(void* parameter) {
   auto* closer = static_cast<DialogCloser*>(parameter);
   HWND dialog = nullptr;
   // Visible only once its controls exist and it has been initialised.
-  for (int i = 0; i < 200 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(25)) {
-    dialog = FindWindowA("#32770", "About");
-  }
+  waitFor(
+      [&] {
+        dialog = FindWindowA("#32770", "About");
+        return dialog && IsWindowVisible(dialog);
+      },
+      5000);
   if (!dialog) return 0;
   switch (closer->way) {
     case DialogCloser::OkButton:
@@ -197,8 +197,7 @@ DWORD WINAPI closeAboutDialog(void* parameter) {
       PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
       break;
   }
-  for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(25);
-  closer->ended = !IsWindow(dialog);
+  closer->ended = waitFor([&] { return !IsWindow(dialog); }, 5000);
   return 0;
 }
 
@@ -227,25 +226,22 @@ PROCESS_INFORMATION startProgram(const std::string& folder, const std::string& s
   CopyFileA(built.c_str(), exe.c_str(), FALSE);
   CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
   writeFile(folder + "\\Setup\\Setup.ini", setupIni);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  std::string command = "\"" + exe + "\"";
-  CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                 &startup, &process);
-  return process;
+  return driver::startProcess(exe, folder).process;
 }
 
 HWND programWindow(DWORD processId) {
-  for (int i = 0; i < 400; ++i, Sleep(25)) {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, "Skyvane", "Skyvane")) != nullptr) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == processId) return window;
-    }
-  }
-  return nullptr;
+  HWND found = nullptr;
+  waitFor(
+      [&] {
+        while ((found = FindWindowExA(nullptr, found, "Skyvane", "Skyvane")) != nullptr) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(found, &owner);
+          if (owner == processId) return true;
+        }
+        return false;
+      },
+      10000);
+  return found;
 }
 
 TEST(Program, CloseAndExitEndWithStatusZeroAndTheSettingsAsLastSaved) {

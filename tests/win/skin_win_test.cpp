@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "skin/display_win.h"
 #include "skin/skin_win.h"
 #include "weather/weather_page.h"
 
@@ -259,10 +260,10 @@ TEST_P(SkinPaint, WindowShowsTheLayoutPixelForPixel) {
 INSTANTIATE_TEST_SUITE_P(Cases, SkinPaint, testing::Values(
     PaintCase{"Fahrenheit72And68", "72", "68", false, {}, 6,
               {large(2, 45), large(7, 23), small(8, 131), small(6, 123), kFahrenheit}},
-    // -17 both, the most copies a paint makes; the narrow large 1 leaves the
+    // -18 both, the most copies a paint makes; the narrow large 1 leaves the
     // background to its right.
-    PaintCase{"CelsiusMinus17", "0", "0", true, {}, 8,
-              {large(7, 45), large(1, 23), minus(13), small(7, 131), small(1, 123), smallMinus(118), kCelsius}},
+    PaintCase{"CelsiusMinus18", "0", "0", true, {}, 8,
+              {large(8, 45), large(1, 23), minus(13), small(8, 131), small(1, 123), smallMinus(118), kCelsius}},
     PaintCase{"ThreeDigitsShowLeadingTwo", "104", "-104", false, {}, 7,
               {large(0, 45), large(1, 23), small(0, 131), small(1, 123), smallMinus(118), kFahrenheit}},
     PaintCase{"MissingDigitShowsBackground", "42", "-5", false, {largePath(4)}, 5,
@@ -271,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SkinPaint, testing::Values(
     PaintCase{"MissingDigitZeroHidesTheSet", "72", "68", false, {largePath(0)}, 6,
               {small(8, 131), small(6, 123), kFahrenheit}},
     PaintCase{"MissingFahrenheitGlyphHidesBoth", "-5", "3", true, {kFahrenheitPath}, 8,
-              {large(0, 45), large(2, 23), minus(13), small(6, 131), small(1, 123), smallMinus(118)}}),
+              {large(1, 45), large(2, 23), minus(13), small(6, 131), small(1, 123), smallMinus(118)}}),
     [](const auto& info) { return info.param.name; });
 // clang-format on
 

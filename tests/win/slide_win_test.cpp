@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/slide_win.h"
+#include "win_support.h"
 
 namespace {
 
@@ -42,19 +43,6 @@ Seen look(HWND window) {
   seen.alphaSet = GetLayeredWindowAttributes(window, nullptr, &seen.alpha, &flags) != FALSE &&
                   (flags & LWA_ALPHA) != 0;
   return seen;
-}
-
-// Dispatches the thread's messages until `done` or the time-out.
-template <typename Done>
-bool pumpUntil(Done done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(1);
-  }
-  return true;
 }
 
 bool slideTimerPending(HWND window) {
@@ -145,7 +133,7 @@ TEST_F(SlideWindow, SlideInAndOutTickByTick) {
 TEST_F(SlideWindow, RealTimerDrivesSlidesAndIsKilledAtTheEnd) {
   SendMessageA(window, WM_LBUTTONDOWN, 0, 0);
   EXPECT_TRUE(slideState.animating);
-  ASSERT_TRUE(pumpUntil([] { return !slideState.animating; }, 10000));
+  ASSERT_TRUE(waitFor([] { return !slideState.animating; }, 10000));
   Seen shown = look(window);
   EXPECT_EQ(shown.frame.left, restX());
   EXPECT_EQ(shown.frame.top, restTop());
@@ -156,7 +144,7 @@ TEST_F(SlideWindow, RealTimerDrivesSlidesAndIsKilledAtTheEnd) {
   EXPECT_FALSE(slideTimerPending(window));
 
   SendMessageA(window, WM_LBUTTONDOWN, 0, 0);
-  ASSERT_TRUE(pumpUntil([] { return !slideState.animating; }, 10000));
+  ASSERT_TRUE(waitFor([] { return !slideState.animating; }, 10000));
   Seen hidden = look(window);
   EXPECT_EQ(hidden.frame.top, work.bottom + 2);
   EXPECT_EQ(hidden.alpha, 35);
@@ -198,12 +186,12 @@ TEST_F(SlideWindow, RequestFromAnotherThreadSlidesInOnTheWindowThread) {
   std::thread worker([this] { requestSlideIn(window); });
   worker.join();
   EXPECT_FALSE(slideState.animating);  // nothing runs until the message arrives
-  ASSERT_TRUE(pumpUntil([] { return slideState.shown && !slideState.animating; }, 10000));
+  ASSERT_TRUE(waitFor([] { return slideState.shown && !slideState.animating; }, 10000));
   EXPECT_EQ(look(window).frame.top, restTop());
 
   // Shown and still: a further request leaves the window standing.
   requestSlideIn(window);
-  pumpUntil([] { return false; }, 100);
+  pumpMessages(100);
   EXPECT_TRUE(slideState.shown);
   EXPECT_FALSE(slideState.animating);
   EXPECT_EQ(look(window).frame.top, restTop());

@@ -10,6 +10,7 @@
 
 #include "common/program_win.h"
 #include "settings/settings.h"
+#include "skin/display_win.h"
 #include "skin/skin_win.h"
 #include "weather/weather_page.h"
 

@@ -16,19 +16,6 @@ namespace driver {
 
 namespace {
 
-void pause() { Sleep(20); }
-
-// Waits until `done` holds or `timeoutMs` pass; true when it held.
-template <typename Condition>
-bool waitUntil(Condition done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    pause();
-  }
-  return true;
-}
-
 struct WindowQuery {
   DWORD processId;
   const char* className;
@@ -155,6 +142,15 @@ std::optional<int> integerAfter(const std::string& page, const std::string& mark
 
 }  // namespace
 
+bool waitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(pollMs);
+  }
+  return true;
+}
+
 std::string windowsPath(const std::string& path) {
   std::string result = path;
   if (!result.empty() && result[0] == '/') result = "Z:" + result;
@@ -223,15 +219,21 @@ bool fileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs) {
+Program startProcess(const std::string& exe, const std::string& folder) {
   Program program;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command = "\"" + exe + "\"";
   if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &startup, &program.process)) {
-    return program;
+    program.process = {};
   }
+  return program;
+}
+
+Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs) {
+  Program program = startProcess(exe, folder);
+  if (!program.process.hProcess) return program;
   // The window exists from the start of its creation, which runs the first
   // download; the program takes input once its message loop waits.
   WaitForInputIdle(program.process.hProcess, timeoutMs);
@@ -305,7 +307,7 @@ bool refresh(HWND window, DWORD timeoutMs) {
   std::string folder = programFolderOf(window);
   DWORD_PTR ignored = 0;
   if (folder.empty() ||
-      !SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
+      !SendMessageTimeoutA(window, WM_TIMER, TIMER_REFRESH, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
     return false;
   }
   if (!waitUntil([&] { return !downloadsPending(folder); }, timeoutMs)) return false;
@@ -320,7 +322,7 @@ NOTIFYICONDATAA iconOf(HWND window) {
   NOTIFYICONDATAA icon{};
   icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
   icon.hWnd = window;
-  icon.uID = static_cast<UINT>(kTrayIconId);
+  icon.uID = TRAY_ICON_ID;
   return icon;
 }
 
@@ -343,7 +345,9 @@ void announceTaskbar(HWND window) {
                       &ignored);
 }
 
-void trayEvent(HWND window, UINT event) { PostMessageA(window, kTrayMessage, kTrayIconId, event); }
+void trayEvent(HWND window, UINT event) {
+  PostMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, event);
+}
 
 void menuCommand(HWND window, UINT id) { PostMessageA(window, WM_COMMAND, id, 0); }
 
@@ -656,7 +660,26 @@ std::string shownText(int value) {
   return (value < 0 ? "-" : "") + digits.substr(0, 2);
 }
 
-int toCelsius(int fahrenheit) { return static_cast<int>(std::trunc((fahrenheit - 32.0) / 1.8)); }
+// Whole degrees as a user should see them: rounded to the nearest, halves
+// away from zero, from the page's tenths when they are this reading's.
+int shownDegrees(int fahrenheit, const std::string& exact, bool metric) {
+  double value = fahrenheit;
+  if (!exact.empty()) {
+    double tenths = std::atof(exact.c_str());
+    if (std::fabs(tenths - fahrenheit) <= 1.0) value = tenths;
+  }
+  return static_cast<int>(std::round(metric ? (value - 32.0) / 1.8 : value));
+}
+
+// The content of a head mark such as <meta name="skyvane-temperature" content="41.5">.
+std::string headMarkContent(const std::string& page, const std::string& name) {
+  std::string marker = "<meta name=\"" + name + "\" content=\"";
+  std::size_t at = page.find(marker);
+  if (at == std::string::npos) return {};
+  at += marker.size();
+  std::size_t end = page.find('"', at);
+  return end == std::string::npos ? std::string() : page.substr(at, end - at);
+}
 
 Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>& expected,
                        DWORD timeoutMs) {
@@ -675,7 +698,7 @@ Reading waitForReading(HWND window, const Skin& skin, const std::vector<Reading>
   return last;
 }
 
-std::optional<std::string> fetchPage(const std::string& url) {
+std::optional<std::string> fetchUncached(const std::string& url) {
   HINTERNET session =
       InternetOpenA("skyvane-driver", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
   if (!session) return std::nullopt;
@@ -707,14 +730,14 @@ std::optional<Report> parseReport(const std::string& page) {
   std::optional<int> temperature = integerAfter(page, "id=\"currentTemperature\">");
   std::optional<int> feelsLike = integerAfter(page, "class=\"value feels-like\">");
   if (!temperature || !feelsLike) return std::nullopt;
-  return Report{*temperature, *feelsLike};
+  return Report{*temperature, *feelsLike, headMarkContent(page, "skyvane-temperature"),
+                headMarkContent(page, "skyvane-feels-like")};
 }
 
 Reading expectedReading(const Report& report, bool metric) {
-  auto shown = [&](int fahrenheit) {
-    return shownText(metric ? toCelsius(fahrenheit) : fahrenheit);
-  };
-  return Reading{shown(report.temperature), shown(report.feelsLike), metric ? 'C' : 'F'};
+  return Reading{shownText(shownDegrees(report.temperature, report.exactTemperature, metric)),
+                 shownText(shownDegrees(report.feelsLike, report.exactFeelsLike, metric)),
+                 metric ? 'C' : 'F'};
 }
 
 std::string withObservedMark(const std::string& page, int secondsAgo) {

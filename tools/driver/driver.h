@@ -13,13 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace driver {
+#include "common/window_ids_win.h"
 
-// What the tray icon sends the main window, as its own tray record sets it up.
-inline constexpr UINT kTrayMessage = WM_USER + 1;
-inline constexpr WPARAM kTrayIconId = 4096;
-// The refresh timer's id: a posted tick is a refresh period gone by.
-inline constexpr WPARAM kRefreshTimer = 2;
+namespace driver {
 
 inline constexpr const char* kSearchCaption = "Search for Location";
 inline constexpr const char* kNotFoundCaption = "Not found!";
@@ -28,6 +24,10 @@ inline constexpr const char* kUnreachableCaption = "No connection!";
 // A Windows path from a Unix one (Wine maps / to drive Z:); Windows paths
 // pass unchanged.
 std::string windowsPath(const std::string& path);
+
+// Asks `done` every `pollMs` until it holds or `timeoutMs` pass; true when it
+// held. Serves no messages: for a thread that owns no windows.
+bool waitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = 20);
 
 // --- Folders and processes ---------------------------------------------
 
@@ -47,7 +47,9 @@ struct Program {
 };
 
 // Starts `exe` with `folder` as its working folder, as a shortcut does, and
-// waits for its main window.
+// returns at once: no window yet, and no process when it could not start.
+Program startProcess(const std::string& exe, const std::string& folder);
+// startProcess, then waits for the program's main window.
 Program startProgram(const std::string& exe, const std::string& folder, DWORD timeoutMs = 15000);
 // The main window of process `processId` (0: of any process) once it exists.
 HWND waitForMainWindow(DWORD processId, DWORD timeoutMs);
@@ -200,10 +202,12 @@ void setListenerPage(Listener& listener, const std::string& page);
 struct Report {
   int temperature = 0;  // °F
   int feelsLike = 0;
+  // The same to a tenth, from the page's head, when it gives them ("41.5").
+  std::string exactTemperature = {}, exactFeelsLike = {};
   bool operator==(const Report&) const = default;
 };
 // Fetches a report page straight from the service, past every cache.
-std::optional<std::string> fetchPage(const std::string& url);
+std::optional<std::string> fetchUncached(const std::string& url);
 std::optional<Report> parseReport(const std::string& page);
 Reading expectedReading(const Report& report, bool metric);
 // `page` with the mark of a reading observed `secondsAgo` seconds ago, by

@@ -25,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "driver.h"
@@ -33,6 +34,7 @@
 namespace {
 
 constexpr DWORD kWaitMs = 20000;
+constexpr DWORD kPollMs = 50;
 
 int fail(const std::string& what) {
   std::fprintf(stderr, "skyvane-driver: %s\n", what.c_str());
@@ -44,45 +46,57 @@ HWND mainWindow() { return driver::waitForMainWindow(0, kWaitMs); }
 HWND searchDialog() { return driver::waitForWindow(0, "#32770", driver::kSearchCaption, kWaitMs); }
 
 int balloon() {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
-    for (const std::string& text : driver::shownTooltips()) {
-      if (!text.empty()) {
-        std::printf("%s\n", text.c_str());
-        return 0;
-      }
-    }
+  std::string shown;
+  driver::waitUntil(
+      [&] {
+        for (const std::string& text : driver::shownTooltips()) {
+          if (!text.empty()) {
+            shown = text;
+            return true;
+          }
+        }
+        return false;
+      },
+      kWaitMs, kPollMs);
+  if (shown.empty()) return fail("no balloon shown");
+  std::printf("%s\n", shown.c_str());
+  return 0;
+}
+
+// A word of the command line and the message value it stands for.
+struct Word {
+  const char* word;
+  UINT value;
+};
+
+constexpr Word kTrayEvents[] = {
+    {"left", WM_LBUTTONUP}, {"right", WM_RBUTTONUP}, {"balloon", NIN_BALLOONUSERCLICK}};
+constexpr Word kMenuItems[] = {{"search", IDM_SEARCH},
+                               {"celsius", IDM_CELSIUS},
+                               {"fahrenheit", IDM_FAHRENHEIT},
+                               {"exit", IDM_EXIT}};
+
+template <std::size_t N>
+std::optional<UINT> valueOf(const Word (&words)[N], const std::string& word) {
+  for (const Word& one : words) {
+    if (word == one.word) return one.value;
   }
-  return fail("no balloon shown");
+  return std::nullopt;
 }
 
 int tray(HWND window, const std::string& button) {
-  if (button == "left") {
-    driver::trayEvent(window, WM_LBUTTONUP);
-  } else if (button == "right") {
-    driver::trayEvent(window, WM_RBUTTONUP);
-  } else if (button == "balloon") {
-    driver::trayEvent(window, NIN_BALLOONUSERCLICK);
-  } else {
-    return fail("tray: left, right or balloon");
-  }
+  std::optional<UINT> event = valueOf(kTrayEvents, button);
+  if (!event) return fail("tray: left, right or balloon");
+  driver::trayEvent(window, *event);
   return 0;
 }
 
 int menu(HWND window, int argc, char** argv) {
   std::string item = argc > 2 ? argv[2] : "";
-  if (item == "search") {
-    driver::menuCommand(window, IDM_SEARCH);
-  } else if (item == "celsius") {
-    driver::menuCommand(window, IDM_CELSIUS);
-  } else if (item == "fahrenheit") {
-    driver::menuCommand(window, IDM_FAHRENHEIT);
-  } else if (item == "exit") {
-    driver::menuCommand(window, IDM_EXIT);
-  } else if (item == "recent" && argc > 3) {
-    driver::menuCommand(window, IDM_RECENT_BASE + std::atoi(argv[3]));
-  } else {
-    return fail("menu: search, celsius, fahrenheit, exit or recent N");
-  }
+  std::optional<UINT> id = valueOf(kMenuItems, item);
+  if (!id && item == "recent" && argc > 3) id = IDM_RECENT_BASE + std::atoi(argv[3]);
+  if (!id) return fail("menu: search, celsius, fahrenheit, exit or recent N");
+  driver::menuCommand(window, *id);
   return 0;
 }
 
@@ -108,12 +122,13 @@ int searchUnreachable(const std::string& query) {
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message box's text control
   std::printf("%s\n", text);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  bool enabled = false;
-  for (DWORD start = GetTickCount(); !enabled && GetTickCount() - start < kWaitMs; Sleep(50)) {
-    enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_QUERY)) &&
-              IsWindowEnabled(GetDlgItem(dialog, IDC_EXTENDED)) &&
-              IsWindowEnabled(GetDlgItem(dialog, IDC_SEARCH));
-  }
+  bool enabled = driver::waitUntil(
+      [&] {
+        return IsWindowEnabled(GetDlgItem(dialog, IDC_QUERY)) &&
+               IsWindowEnabled(GetDlgItem(dialog, IDC_EXTENDED)) &&
+               IsWindowEnabled(GetDlgItem(dialog, IDC_SEARCH));
+      },
+      kWaitMs, kPollMs);
   driver::clickButton(dialog, IDC_CANCEL);
   return enabled ? 0 : fail("the query, extended and Search stayed disabled");
 }
@@ -164,10 +179,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "wait-exit") {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < kWaitMs; Sleep(50)) {
-      if (!FindWindowA("Skyvane", "Skyvane")) return 0;
-    }
-    return fail("the program is still running");
+    bool gone =
+        driver::waitUntil([] { return !FindWindowA("Skyvane", "Skyvane"); }, kWaitMs, kPollMs);
+    return gone ? 0 : fail("the program is still running");
   }
 
   HWND window = mainWindow();

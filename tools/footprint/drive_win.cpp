@@ -8,19 +8,11 @@
 namespace {
 
 using driver::kNotFoundCaption;
-using driver::kRefreshTimer;
 using driver::kSearchCaption;
 using driver::waitForWindow;
 
-template <typename Condition>
-bool waitUntil(Condition done, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (!done()) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(5);
-  }
-  return true;
-}
+// More often than the driver polls: the times measured here are short.
+constexpr DWORD kPollMs = 5;
 
 // Sent, not posted, so that it has been handled when it returns.
 bool sendCommand(HWND window, int id, DWORD timeoutMs) {
@@ -36,16 +28,17 @@ bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id
 // closed so that the dialog can go on.
 bool waitForResults(DWORD processId, HWND dialog, DWORD timeoutMs) {
   HWND list = GetDlgItem(dialog, IDC_RESULTS);
-  return waitUntil(
+  return driver::waitUntil(
       [&] {
         if (HWND box = waitForWindow(processId, "#32770", kNotFoundCaption, 0)) {
           PostMessageA(box, WM_COMMAND, IDOK, 0);
-          return waitUntil([&] { return !IsWindow(box) && enabled(dialog, IDC_SEARCH); }, 5000);
+          return driver::waitUntil([&] { return !IsWindow(box) && enabled(dialog, IDC_SEARCH); },
+                                   5000, kPollMs);
         }
         return enabled(dialog, IDC_SEARCH) && enabled(dialog, IDC_OK) &&
                SendMessageA(list, CB_GETCOUNT, 0, 0) > 0;
       },
-      timeoutMs);
+      timeoutMs, kPollMs);
 }
 
 }  // namespace
@@ -61,24 +54,18 @@ double nowMs() {
   return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-void layOutInstalledFolder(const std::string& folder, const std::string& exe,
-                           const std::string& exeName, const std::string& skins,
-                           const std::string& settings) {
+void layOutWithSettings(const std::string& folder, const std::string& exe,
+                        const std::string& exeName, const std::string& skins,
+                        const std::string& settings) {
   driver::layOutInstalledFolder(folder, exe, skins, exeName);
   CreateDirectoryA((folder + "\\Setup").c_str(), nullptr);
   driver::writeFileText(folder + "\\Setup\\Setup.ini", settings);
 }
 
-Program startProgram(const std::string& exe, const std::string& folder, const char* windowClass,
-                     DWORD timeoutMs) {
-  Program program;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  std::string command = "\"" + exe + "\"";
-  if (!CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &program.process)) {
-    return program;
-  }
+driver::Program startSettled(const std::string& exe, const std::string& folder,
+                             const char* windowClass, DWORD timeoutMs) {
+  driver::Program program = driver::startProcess(exe, folder);
+  if (!program.process.hProcess) return program;
   program.window = waitForWindow(program.process.dwProcessId, windowClass, nullptr, timeoutMs);
   // The window is found while its creation, first refresh included, may
   // still run, and the download machinery answers a message or two on its
@@ -95,7 +82,7 @@ Program startProgram(const std::string& exe, const std::string& folder, const ch
   return program;
 }
 
-void stopProgram(Program& program) {
+void stopProgram(driver::Program& program) {
   if (!program.process.hProcess) return;
   if (program.window) PostMessageA(program.window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(program.process.hProcess, 10000) != WAIT_OBJECT_0) {
@@ -104,7 +91,7 @@ void stopProgram(Program& program) {
   }
   CloseHandle(program.process.hThread);
   CloseHandle(program.process.hProcess);
-  program = Program{};
+  program = driver::Program{};
 }
 
 double refreshOnce(HWND window, DWORD timeoutMs) {
@@ -112,8 +99,8 @@ double refreshOnce(HWND window, DWORD timeoutMs) {
   DWORD_PTR ignored = 0;
   double start = nowMs();
   if (folder.empty() ||
-      !SendMessageTimeoutA(window, WM_TIMER, kRefreshTimer, 0, SMTO_NORMAL, timeoutMs, &ignored) ||
-      !waitUntil([&] { return !driver::downloadsPending(folder); }, timeoutMs)) {
+      !SendMessageTimeoutA(window, WM_TIMER, TIMER_REFRESH, 0, SMTO_NORMAL, timeoutMs, &ignored) ||
+      !driver::waitUntil([&] { return !driver::downloadsPending(folder); }, timeoutMs, kPollMs)) {
     return -1;
   }
   double took = nowMs() - start;
@@ -124,7 +111,7 @@ double refreshOnce(HWND window, DWORD timeoutMs) {
   return took;
 }
 
-const char* searchOnce(const Program& program, const std::string& query, bool commit,
+const char* searchOnce(const driver::Program& program, const std::string& query, bool commit,
                        DWORD timeoutMs) {
   DWORD processId = program.process.dwProcessId;
   // Posted: the dialog runs modally inside the command's handler.
@@ -132,7 +119,8 @@ const char* searchOnce(const Program& program, const std::string& query, bool co
   HWND dialog = waitForWindow(processId, "#32770", kSearchCaption, timeoutMs);
   // The window exists before its controls do; it is shown once they are
   // ready.
-  if (!dialog || !waitUntil([&] { return IsWindowVisible(dialog) != FALSE; }, timeoutMs)) {
+  if (!dialog ||
+      !driver::waitUntil([&] { return IsWindowVisible(dialog) != FALSE; }, timeoutMs, kPollMs)) {
     return "the dialog did not open";
   }
   DWORD_PTR ignored = 0;
@@ -155,7 +143,7 @@ const char* searchOnce(const Program& program, const std::string& query, bool co
   bool withEntry = !failure && enabled(dialog, IDC_OK);
   sendCommand(dialog, commit && withEntry ? IDC_OK : IDC_CANCEL, timeoutMs);
   // A commit ends the dialog once its report has been downloaded.
-  if (!waitUntil([&] { return !IsWindow(dialog); }, timeoutMs)) {
+  if (!driver::waitUntil([&] { return !IsWindow(dialog); }, timeoutMs, kPollMs)) {
     sendCommand(dialog, IDC_CANCEL, timeoutMs);
     if (!failure) failure = "the dialog did not end";
   }

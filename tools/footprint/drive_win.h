@@ -7,24 +7,22 @@
 
 #include <string>
 
-struct Program {
-  PROCESS_INFORMATION process{};
-  HWND window = nullptr;
-};
+#include "driver.h"
 
 // Makes `folder` afresh: `exe` copied in as `exeName`, the skin folder, an
 // empty Temp folder and Setup\Setup.ini holding `settings`.
-void layOutInstalledFolder(const std::string& folder, const std::string& exe,
-                           const std::string& exeName, const std::string& skins,
-                           const std::string& settings);
+void layOutWithSettings(const std::string& folder, const std::string& exe,
+                        const std::string& exeName, const std::string& skins,
+                        const std::string& settings);
 
-// Starts the program with its folder as the working folder and waits for its
-// main window; a null window on failure.
-Program startProgram(const std::string& exe, const std::string& folder, const char* windowClass,
-                     DWORD timeoutMs);
+// Starts the program with its folder as the working folder, waits for its
+// window of `windowClass` and then until it answers at once, as a program
+// that has finished starting does; a null window on failure.
+driver::Program startSettled(const std::string& exe, const std::string& folder,
+                             const char* windowClass, DWORD timeoutMs);
 // Closes the main window and waits for the process to end; ends it by force
 // when it does not.
-void stopProgram(Program& program);
+void stopProgram(driver::Program& program);
 
 // A refresh period gone by: the tick sent, then a wait for its download to
 // end and its page to be handed over. The milliseconds until the download
@@ -35,7 +33,7 @@ double refreshOnce(HWND window, DWORD timeoutMs);
 // not-found box (closing the box), then ends the dialog with OK when
 // `commit` and there is an entry, else with Cancel. Null when every step
 // completed, else what failed.
-const char* searchOnce(const Program& program, const std::string& query, bool commit,
+const char* searchOnce(const driver::Program& program, const std::string& query, bool commit,
                        DWORD timeoutMs);
 
 // Sends WM_NULL every `intervalMs` for `durationMs`; the longest time one

@@ -145,7 +145,7 @@ double fileKiB(const std::string& path) {
 // thread-pool worker, the keep-alive connection collector) have ended, as
 // they have through the minutes between two refreshes. Without a rest limit
 // only the queue is waited for.
-Footprint restedMeasure(const Program& program, DWORD restMs) {
+Footprint restedMeasure(const driver::Program& program, DWORD restMs) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, kStepTimeoutMs, &ignored);
   double end = nowMs() + restMs;
@@ -196,7 +196,7 @@ struct Workload {
 };
 
 // With --trace, the counts after every step that changed one of them.
-void traceStep(const Program& program, const std::string& step, Footprint& last) {
+void traceStep(const driver::Program& program, const std::string& step, Footprint& last) {
   Footprint now = measure(program.process.hProcess);
   if (now.gdiObjects.value == last.gdiObjects.value &&
       now.userObjects.value == last.userObjects.value && now.handles.value == last.handles.value) {
@@ -211,8 +211,8 @@ void traceStep(const Program& program, const std::string& step, Footprint& last)
 // Runs steps [first, last) of the plan. Every tenth search commits its first
 // entry, which also rewrites the settings and slides the window in. False as
 // soon as a step fails.
-bool runSteps(const Program& program, const std::vector<Step>& plan, size_t first, size_t last,
-              bool trace, Workload& done) {
+bool runSteps(const driver::Program& program, const std::vector<Step>& plan, size_t first,
+              size_t last, bool trace, Workload& done) {
   Footprint traced;
   for (size_t i = first; i < last; ++i) {
     const Step& step = plan[i];
@@ -252,7 +252,7 @@ struct Responsiveness {
 
 // Exit from the tray menu; the milliseconds until the process ended, or a
 // negative value when it did not end within 10 s.
-double timeExit(const Program& program) {
+double timeExit(const driver::Program& program) {
   double start = nowMs();
   PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
   if (WaitForSingleObject(program.process.hProcess, 10000) != WAIT_OBJECT_0) return -1;
@@ -267,7 +267,7 @@ constexpr double kBlockedLimitMs = 50;
 // timer does, and pings every 10 ms for `durationMs` to find how long the
 // thread does not answer; `rounds` times, the longest kept. The program is
 // left running.
-double longestBlock(const Program& program, int rounds, DWORD durationMs) {
+double longestBlock(const driver::Program& program, int rounds, DWORD durationMs) {
   double longest = -1;
   for (int round = 0; round < rounds; ++round) {
     PostMessageA(program.window, WM_TIMER, 2, 0);
@@ -276,11 +276,12 @@ double longestBlock(const Program& program, int rounds, DWORD durationMs) {
   return longest;
 }
 
-Program startWith(const Options& options, const std::string& name, const std::string& report) {
+driver::Program startWith(const Options& options, const std::string& name,
+                          const std::string& report) {
   std::string folder = options.work + "\\" + name;
-  layOutInstalledFolder(folder, options.skyvane, "Skyvane.exe", options.skins,
-                        settingsFor(report, options.trayTemperature));
-  return startProgram(folder + "\\Skyvane.exe", folder, "Skyvane", kStepTimeoutMs + options.slowMs);
+  layOutWithSettings(folder, options.skyvane, "Skyvane.exe", options.skins,
+                     settingsFor(report, options.trayTemperature));
+  return startSettled(folder + "\\Skyvane.exe", folder, "Skyvane", kStepTimeoutMs + options.slowMs);
 }
 
 // Against a service whose report link answers after `slowMs`, three rounds
@@ -291,7 +292,7 @@ Responsiveness measureResponsiveness(const Options& options) {
   Responsiveness result;
   std::string report =
       options.service + "/slow/" + std::to_string(options.slowMs) + "/report/austin-tx";
-  Program slow = startWith(options, "slow", report);
+  driver::Program slow = startWith(options, "slow", report);
   if (slow.window) {
     result.idlePingMs = longestPing(slow.window, 1000, 10);
     for (int round = 0; round < 3; ++round) {
@@ -305,7 +306,7 @@ Responsiveness measureResponsiveness(const Options& options) {
 
   driver::Listener silent;
   if (!driver::startListener(silent, "")) return result;
-  Program hanging = startWith(options, "silent", silent.url("/report/austin-tx"));
+  driver::Program hanging = startWith(options, "silent", silent.url("/report/austin-tx"));
   if (hanging.window) {
     result.silentBlockedMs = longestBlock(hanging, 3, 3000);
     result.silentExitMs = timeExit(hanging);
@@ -316,7 +317,7 @@ Responsiveness measureResponsiveness(const Options& options) {
 }
 
 // Columns of the table.
-enum Reading { kMinimalStart, kMinimalEnd, kStart, kHalf, kEnd, kReadings };
+enum Column { kMinimalStart, kMinimalEnd, kStart, kHalf, kEnd, kReadings };
 
 std::string countText(const Count& count) {
   return count.value < 0 ? "n/a" : std::to_string(count.value);
@@ -456,13 +457,13 @@ int main(int argc, char** argv) {
   std::string skyvaneFolder = options.work + "\\skyvane";
   std::string settings =
       settingsFor(options.service + "/report/austin-tx", options.trayTemperature);
-  layOutInstalledFolder(minimalFolder, options.minimal, "skyvane-minimal.exe", options.skins,
-                        settings);
-  layOutInstalledFolder(skyvaneFolder, options.skyvane, "Skyvane.exe", options.skins, settings);
-  Program minimal = startProgram(minimalFolder + "\\skyvane-minimal.exe", minimalFolder,
-                                 "SkyvaneMinimal", kStepTimeoutMs);
-  Program skyvane =
-      startProgram(skyvaneFolder + "\\Skyvane.exe", skyvaneFolder, "Skyvane", kStepTimeoutMs);
+  layOutWithSettings(minimalFolder, options.minimal, "skyvane-minimal.exe", options.skins,
+                     settings);
+  layOutWithSettings(skyvaneFolder, options.skyvane, "Skyvane.exe", options.skins, settings);
+  driver::Program minimal = startSettled(minimalFolder + "\\skyvane-minimal.exe", minimalFolder,
+                                         "SkyvaneMinimal", kStepTimeoutMs);
+  driver::Program skyvane =
+      startSettled(skyvaneFolder + "\\Skyvane.exe", skyvaneFolder, "Skyvane", kStepTimeoutMs);
   if (!minimal.window || !skyvane.window) {
     std::fprintf(stderr, "skyvane-footprint: %s did not show its window\n",
                  minimal.window ? options.skyvane.c_str() : options.minimal.c_str());

@@ -1,4 +1,4 @@
-#include "search/query_text.h"
+#include "search/query_utf8_win.h"
 
 #include <windows.h>
 
