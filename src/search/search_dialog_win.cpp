@@ -68,11 +68,11 @@ void showNotFound(HWND dialog) {
 // Entries the dropped-down results list shows without scrolling.
 constexpr int kVisibleResults = 10;
 
-// A drop-down list's height beyond its closed height is its list's, so the
-// list gets room for kVisibleResults entries of the dialog's font, and half
-// of one more, which its whole-entry height takes off again. The template's
-// height comes close; this makes it exact on every platform. The themed
-// control counts entries instead.
+// A drop-down list's height beyond its closed height is its list's: room for
+// kVisibleResults entries of the dialog's font and half of one more, which
+// the list's whole-entry height takes off again. Set at run time, since the
+// platforms turn the template's height into a list height differently. The
+// themed control counts entries instead.
 void sizeResultsList(HWND dialog) {
   HWND results = control(dialog, IDC_RESULTS);
   RECT closed{};
