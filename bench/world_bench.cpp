@@ -3,7 +3,8 @@
 // over every name in the same run. Prints each search's 99th percentile and
 // its speed-up over the scan, the resident memory with the data loaded, and
 // how often the place people meant comes first and among the first ten for
-// the real queries of world_queries.tsv.
+// the real queries of world_queries.tsv, and how often the Search dialog
+// selects it.
 //   world_bench [--data FILE] [--queries FILE] [benchmark options]
 
 #include <benchmark/benchmark.h>
@@ -17,12 +18,20 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <strings.h>
+
+#include "search/search_query.h"
+#include "search/search_results.h"
+#include "service/pages/routing.h"
 #include "service/places/gazetteer.h"
 #include "service/places/query_text.h"
+#include "service/places/report_link.h"
 #include "service/places/text_fold.h"
+#include "service/places/world_source.h"
 
 namespace {
 
@@ -170,6 +179,32 @@ std::vector<Located> answersOf(const Gazetteer&, const WorldMatch& match) {
   return match.listed;
 }
 
+// The places the Search dialog selects for `query`, from the service's page
+// as the program reads it ("extended" clear) and its list sorted by text as
+// the drop-down keeps it: the list's first entry, and the page's best match.
+// nullopt where nothing is selected.
+struct Selected {
+  std::optional<Located> first, best;
+};
+Selected dialogSelects(std::string_view query, const std::optional<Located>& hit) {
+  static const PlaceSource service = worldSource(loadGazetteer(dataFile));
+  NormalisedQuery forms = normaliseQuery(query);
+  Answer answer = answerRequest(service, searchRequestUrl("", forms), 0);
+  SearchScan scan = scanSearchResults(answer.body, false, forms.underscoreForm);
+  if (scan.outcome == ScanOutcome::DirectHit) return {hit, hit};
+  std::vector<SearchEntry> listed = scan.entries;
+  std::stable_sort(listed.begin(), listed.end(), [](const SearchEntry& a, const SearchEntry& b) {
+    return strcasecmp(a.displayText.c_str(), b.displayText.c_str()) < 0;
+  });
+  auto placeOf = [&](int index) -> std::optional<Located> {
+    if (index < 0) return std::nullopt;
+    auto link = parseReportLink(listed[index].link);
+    if (!link) return std::nullopt;
+    return Located{listed[index].displayText, link->latitude, link->longitude};
+  };
+  return {placeOf(listed.empty() ? -1 : 0), placeOf(bestMatchIndex(scan.entries, listed))};
+}
+
 // The first place and the first ten of every query beside the place meant
 // (the most populous record of that name; an answer within 25 km of it
 // counts). Prints the misses, and the direct hits on another place.
@@ -178,7 +213,7 @@ void hitRate(const Gazetteer& g) {
   if (!in) return (void)std::printf("no queries file %s\n", queriesFile.c_str());
   std::map<std::string, Located> places;
   for (std::uint32_t i = g.places.size(); i-- > 0;) places[placeName(g, i)] = placeAt(g, i);
-  int total = 0, first = 0, topTen = 0, wrongHits = 0;
+  int total = 0, first = 0, topTen = 0, wrongHits = 0, dialogFirst = 0, dialogBest = 0;
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     auto tab = line.find('\t');
@@ -210,12 +245,23 @@ void hitRate(const Gazetteer& g) {
                   : direct              ? ("wrong direct hit " + answers[0].name).c_str()
                   : answers.empty()     ? "nothing"
                                         : ("missing, first " + answers[0].name).c_str());
+    Selected selected = dialogSelects(query, match.hit);
+    dialogFirst += selected.first && near(*selected.first);
+    dialogBest += selected.best && near(*selected.best);
+    if (!selected.best || !near(*selected.best))
+      std::printf("  %-22s %-28s the dialog selects %s\n", query.c_str(), meant.c_str(),
+                  selected.best ? selected.best->name.c_str() : "nothing");
   }
   std::printf(
       "hit rate: %d queries, place meant first %d (%.0f%%), in the first ten %d (%.0f%%), "
       "direct hits on another place %d\n",
       total, first, 100.0 * first / std::max(total, 1), topTen, 100.0 * topTen / std::max(total, 1),
       wrongHits);
+  std::printf(
+      "the dialog selects the place meant: the page's best match %d (%.0f%%); the list's first "
+      "entry %d (%.0f%%)\n",
+      dialogBest, 100.0 * dialogBest / std::max(total, 1), dialogFirst,
+      100.0 * dialogFirst / std::max(total, 1));
 }
 
 void BM_load(benchmark::State& state) {

@@ -24,6 +24,12 @@ constexpr std::size_t kMaxQueryBytes = 512;
 // and would offer villages for a misspelt city.
 constexpr std::uint32_t kTypoPopulation = 15000;
 constexpr std::size_t kMaxTypoListed = 10;
+// A city reached through another name goes before the small towns whose
+// own name that is ("Geneva" is Geneve, Switzerland, before Geneva, IL),
+// never before a town of comparable size ("Victoria" stays Victoria, Canada).
+// Other names are too noisy for more.
+constexpr std::uint32_t kCityPopulation = 100000;
+constexpr std::uint32_t kSmallTownPopulation = 25000;
 // Other names marked so in the data file are as good as the town's own
 // ("NYC"); the rest are a noisy lot, with no language.
 constexpr char kOwnMark = '*';
@@ -724,8 +730,9 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
     }
   }
 
-  // The list: whole own names, whole other names, word starts, each the most
-  // populous first; sections of towns after all the towns.
+  // The list: whole own names (and far bigger cities of that other name
+  // among them), whole other names, word starts, each the most populous
+  // first; sections of towns after all the towns.
   std::vector<std::uint32_t> order, districts;
   std::vector<bool> taken;
   auto add = [&](std::uint32_t place) {
@@ -734,7 +741,18 @@ WorldMatch searchWorld(const Gazetteer& world, std::string_view query) {
     taken[place] = true;
     (world.places[place].district ? districts : order).push_back(place);
   };
-  for (auto list : {&NameMatches::own, &NameMatches::other, &NameMatches::begun})
+  auto farBigger = [&](std::uint32_t other, std::uint32_t own) {
+    return world.places[other].population >= kCityPopulation &&
+           world.places[own].population < kSmallTownPopulation;
+  };
+  for (const NameMatches& f : found) {
+    std::size_t next = 0;  // both lists run from the most populous
+    for (std::uint32_t place : f.own) {
+      for (; next < f.other.size() && farBigger(f.other[next], place); ++next) add(f.other[next]);
+      add(place);
+    }
+  }
+  for (auto list : {&NameMatches::other, &NameMatches::begun})
     for (const NameMatches& f : found)
       for (std::uint32_t place : f.*list) add(place);
   order.insert(order.end(), districts.begin(), districts.end());

@@ -1,7 +1,10 @@
 #include "search/search_dialog_win.h"
 
+#include <commctrl.h>
+
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/program_win.h"
 #include "resource.h"
@@ -62,6 +65,40 @@ void showNotFound(HWND dialog) {
   enableControls(dialog, {IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, true);
 }
 
+// Entries the dropped-down results list shows without scrolling.
+constexpr int kVisibleResults = 10;
+
+// A drop-down list's height beyond its closed height is its list's: room for
+// kVisibleResults entries of the dialog's font and half of one more, which
+// the list's whole-entry height takes off again. Set at run time, since the
+// platforms turn the template's height into a list height differently. The
+// themed control counts entries instead.
+void sizeResultsList(HWND dialog) {
+  HWND results = control(dialog, IDC_RESULTS);
+  RECT closed{};
+  LRESULT entry = SendMessageA(results, CB_GETITEMHEIGHT, 0, 0);
+  if (!GetWindowRect(results, &closed) || entry <= 0) return;
+  int height = closed.bottom - closed.top + kVisibleResults * int(entry) + int(entry) / 2 +
+               2 * GetSystemMetrics(SM_CYBORDER);
+  SetWindowPos(results, nullptr, 0, 0, closed.right - closed.left, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageA(results, CB_SETMINVISIBLE, kVisibleResults, 0);
+}
+
+// The results list's entries in its own order, sorted by text.
+std::vector<SearchEntry> listedEntries(HWND results) {
+  std::vector<SearchEntry> entries;
+  LRESULT count = SendMessageA(results, CB_GETCOUNT, 0, 0);
+  for (LRESULT index = 0; index < count; ++index) {
+    char text[kTextSize] = "";
+    if (SendMessageA(results, CB_GETLBTEXTLEN, index, 0) < LRESULT{kTextSize})
+      SendMessageA(results, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    auto* link = reinterpret_cast<std::string*>(SendMessageA(results, CB_GETITEMDATA, index, 0));
+    entries.push_back({text, link ? *link : std::string()});
+  }
+  return entries;
+}
+
 void applySearchScan(HWND dialog, const SearchScan& scan, bool extended) {
   for (unsigned i = 0; i < scan.notFoundCount; ++i) showNotFound(dialog);
   if (scan.extendedAfter && !extended) {
@@ -79,7 +116,8 @@ void applySearchScan(HWND dialog, const SearchScan& scan, bool extended) {
   // OK only with something to commit: an empty list leaves it disabled.
   enableControls(dialog, {IDC_OK}, !scan.entries.empty());
   enableControls(dialog, {IDC_RESULTS, IDC_QUERY, IDC_EXTENDED, IDC_SEARCH}, true);
-  SendMessageA(results, CB_SETCURSEL, 0, 0);
+  // The list sorts by text; Enter and OK should give the service's best match.
+  SendMessageA(results, CB_SETCURSEL, bestMatchIndex(scan.entries, listedEntries(results)), 0);
 }
 
 // Bound to the dialog that started it: it addresses that dialog alone, and
@@ -182,6 +220,7 @@ INT_PTR CALLBACK searchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_INITDIALOG:
       searchDialog = dialog;
+      sizeResultsList(dialog);
       SetFocus(control(dialog, IDC_QUERY));
       return FALSE;
     case WM_COMMAND:

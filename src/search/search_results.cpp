@@ -195,3 +195,14 @@ SearchScan scanSearchResults(std::string_view page, bool extended,
     }
   }
 }
+
+int bestMatchIndex(const std::vector<SearchEntry>& page, const std::vector<SearchEntry>& listed) {
+  if (listed.empty()) return -1;
+  // The list holds what the page gave, so this normally ends at the first
+  // entry of the page. Text and link both: one link may come under two names.
+  for (const SearchEntry& best : page)
+    for (std::size_t index = 0; index < listed.size(); ++index)
+      if (listed[index].link == best.link && listed[index].displayText == best.displayText)
+        return int(index);
+  return 0;
+}

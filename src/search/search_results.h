@@ -29,3 +29,10 @@ struct SearchScan {
 // as a page cut short: that entry is dropped and the scan ends there (a direct
 // hit then gives Nothing).
 SearchScan scanSearchResults(std::string_view page, bool extended, std::string_view underscoreForm);
+
+// The entry of the results list to select once the list is filled. The list
+// keeps its entries sorted by text; the page gives the service's best match
+// first. `listed` is the list in its own order; the answer is the index of
+// the entry that comes first on `page`, 0 when none is on it, and -1 for an
+// empty list.
+int bestMatchIndex(const std::vector<SearchEntry>& page, const std::vector<SearchEntry>& listed);

@@ -197,3 +197,28 @@ TEST(SearchResults, ManyMarkersBeforeTheEnd) {
 }
 
 }  // namespace
+
+// The list is sorted by text; the entry selected is the page's first.
+TEST(SearchResults, BestMatchIsTheListedEntryFirstOnThePage) {
+  using List = std::vector<SearchEntry>;
+  struct Case {
+    const char* what;
+    List page, listed;
+    int selected;
+  } cases[] = {
+      {"page in sorted order", {{"A", "/a"}, {"B", "/b"}}, {{"A", "/a"}, {"B", "/b"}}, 0},
+      {"best match sorts later",
+       {{"Paris", "/p"}, {"Cormeilles", "/c"}},
+       {{"Cormeilles", "/c"}, {"Paris", "/p"}},
+       1},
+      {"first on the page not listed",
+       {{"Z", "/z"}, {"C", "/c"}, {"B", "/b"}},
+       {{"B", "/b"}, {"C", "/c"}},
+       1},
+      {"one link under two names", {{"Y", "/y"}, {"X", "/y"}}, {{"X", "/y"}, {"Y", "/y"}}, 1},
+      {"one name for two links", {{"A", "/2"}, {"A", "/1"}}, {{"A", "/1"}, {"A", "/2"}}, 1},
+      {"none on the page", {{"Q", "/q"}}, {{"A", "/a"}, {"B", "/b"}}, 0},
+      {"empty list", {{"A", "/a"}}, {}, -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(bestMatchIndex(c.page, c.listed), c.selected) << c.what;
+}

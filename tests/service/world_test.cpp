@@ -125,12 +125,13 @@ TEST(World, ProgramReadsTheSearchesOfTheExtract) {
       {"Los Angelas", false, ScanOutcome::Listed, {"Los Angeles, CA", "Los Angeles, Chile"}, 2},
       // A ZIP code that lost its leading zero.
       {"2139", false, ScanOutcome::DirectHit, {"Cambridge, MA 02139"}},
-      // Towns of one name told apart, within the names' length.
+      // Towns of one name told apart, within the names' length; a city by
+      // another name before the small towns.
       {"Geneva",
        false,
        ScanOutcome::Listed,
-       {"Geneva, IL", "Geneva, NY", "Geneva, Fairfield County, OH", "Geneva, Ashtabula County, OH",
-        "Geneve, Switzerland"},
+       {"Geneve, Switzerland", "Geneva, IL", "Geneva, NY", "Geneva, Fairfield County, OH",
+        "Geneva, Ashtabula County, OH"},
        5},
       {"Hamilton", true, ScanOutcome::Listed, {}, 0},
   };

@@ -111,6 +111,7 @@ class SearchDialog : public MainWindowTest {
 TEST_F(SearchDialog, WholeSearchMakesTheChosenPlaceCurrentAndSlidesIn) {
   startWithOslo();
   std::vector<std::string> shown;
+  LRESULT selected = CB_ERR;
   Controls afterScan{};
   DWORD uiThread = GetCurrentThreadId();
   openAndDrive([&](HWND dialog) {
@@ -123,7 +124,7 @@ TEST_F(SearchDialog, WholeSearchMakesTheChosenPlaceCurrentAndSlidesIn) {
     ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
     shown = listed(dialog);
     afterScan = enabled(dialog);
-    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_RESULTS), CB_GETCURSEL, 0, 0), 0);
+    selected = SendMessageA(GetDlgItem(dialog, IDC_RESULTS), CB_GETCURSEL, 0, 0);
     click(dialog, IDC_OK);
     waitFor([&] { return !IsWindow(dialog); }, kDriveMs);
   });
@@ -132,12 +133,16 @@ TEST_F(SearchDialog, WholeSearchMakesTheChosenPlaceCurrentAndSlidesIn) {
     return lstrcmpiA(a.c_str(), b.c_str()) < 0;
   }));
   EXPECT_EQ(afterScan, kAllEnabled);
+  // The service's first, not the list's: the sample lists its top places first.
+  ASSERT_TRUE(selected >= 0 && selected < LRESULT(shown.size()));
+  const std::string chosen = shown[selected];
+  EXPECT_EQ(chosen, "Houston, TX");
 
   std::string file = readFile(settingsFile());
-  EXPECT_NE(file.find("City0=" + shown[0]), std::string::npos) << file;
+  EXPECT_NE(file.find("City0=" + chosen), std::string::npos) << file;
   EXPECT_NE(file.find("URL1=" + kOslo + "\r\nCity1=Oslo, Norway"), std::string::npos) << file;
-  EXPECT_EQ(std::string(conditions.locationName), shown[0]);
-  EXPECT_EQ(std::string(trayIcon.szTip).find(shown[0] + " "), 0u);
+  EXPECT_EQ(std::string(conditions.locationName), chosen);
+  EXPECT_EQ(std::string(trayIcon.szTip).find(chosen + " "), 0u);
   EXPECT_TRUE(slideState.shown);  // the window slides in with the new weather
   EXPECT_EQ(searchDialog, nullptr);
 }
@@ -238,16 +243,22 @@ TEST_F(SearchDialog, EscapeDuringACommitStillCommits) {
   EXPECT_NE(readFile(settingsFile()).find("City0=Austin, TX"), std::string::npos);
 }
 
+const std::string kZurichPage =
+    "<html><body><h2>Matching locations &mdash; 1 found</h2><ul><li><a "
+    "class=\"resolveLinkSpecial\" href=\"/report/47.3667,8.5500/Zurich,_Switzerland\">"
+    "Zurich, Switzerland</a></li></ul></body></html>";
+
 // A stand-in service on a loopback port of its own: keeps the first line of
-// each request and answers with a results page listing one place.
+// each request and answers every one with `page`.
 struct RequestRecorder {
   SOCKET listener = INVALID_SOCKET;
   int port = 0;
   HANDLE thread = nullptr;
   CRITICAL_SECTION lock;
   std::vector<std::string> lines;
+  const std::string page;
 
-  RequestRecorder() {
+  explicit RequestRecorder(std::string answer = kZurichPage) : page(std::move(answer)) {
     InitializeCriticalSection(&lock);
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
@@ -273,10 +284,6 @@ struct RequestRecorder {
     DeleteCriticalSection(&lock);
   }
   DWORD serve() {
-    const std::string page =
-        "<html><body><h2>Matching locations &mdash; 1 found</h2><ul><li><a "
-        "class=\"resolveLinkSpecial\" href=\"/report/47.3667,8.5500/Zurich,_Switzerland\">"
-        "Zurich, Switzerland</a></li></ul></body></html>";
     for (SOCKET client; (client = accept(listener, nullptr, nullptr)) != INVALID_SOCKET;) {
       std::string request;
       char buffer[2048];
@@ -326,6 +333,40 @@ TEST_F(SearchDialog, ANonAsciiQueryReachesTheServiceAsUtf8) {
   ASSERT_FALSE(service.requests().empty());
   EXPECT_EQ(service.requests()[0], "GET /?location=Z%C3%BCrich+am+See HTTP/1.1");
   EXPECT_EQ(shown, std::vector<std::string>{"Zurich, Switzerland"});
+}
+
+// The list sorts by text; OK gives the service's first, and the list drops
+// down ten entries.
+TEST_F(SearchDialog, NamesakesSelectTheServicesBestMatch) {
+  startWithOslo();
+  std::string page = "<h2>Top locations &mdash; best</h2>";
+  auto link = [&](const std::string& name) {
+    page += "<a class=\"resolveLinkSpecial\" href=\"/" + std::to_string(page.size()) + "\">" +
+            name + "</a>";
+  };
+  link("Paris, France");
+  link("Cormeilles-en-Parisis, France");
+  for (int i = 1; i <= 10; ++i) link("Paris, " + std::to_string(i));
+  RequestRecorder service(page);
+  ASSERT_TRUE(useServiceBaseUrl("http://127.0.0.1:" + std::to_string(service.port)));
+  LRESULT visible = 0;
+  openAndDrive([&](HWND dialog) {
+    search(dialog, "Paris");
+    ASSERT_TRUE(waitFor([&] { return enabled(dialog).ok; }, kDriveMs));
+    HWND results = GetDlgItem(dialog, IDC_RESULTS);
+    SendMessageA(results, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    RECT list{};
+    if (GetComboBoxInfo(results, &info) && GetClientRect(info.hwndList, &list))
+      visible = list.bottom / std::max<LRESULT>(1, SendMessageA(results, CB_GETITEMHEIGHT, 0, 0));
+    SendMessageA(results, CB_SHOWDROPDOWN, FALSE, 0);
+    click(dialog, IDC_OK);
+    waitFor([&] { return !IsWindow(dialog); }, kDriveMs);
+  });
+  useServiceBaseUrl(kServiceBaseUrl);
+  EXPECT_STREQ(settings.cities[0], "Paris, France");
+  EXPECT_EQ(visible, 10);
 }
 
 TEST_F(SearchDialog, ASecondOpeningBringsTheOpenDialogForward) {
