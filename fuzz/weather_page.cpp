@@ -22,15 +22,29 @@ void copyValue(std::string_view page, std::size_t start, char stop, TextBuffer& 
   stopAt = end;
 }
 
-// The name at the first location marker; then, in page order after it, every
-// temperature and feels-like marker not inside an earlier copied value, the
-// last one of each kind winning. A value without its stop byte ends the scan.
+// A head mark's content: its first marker and the quote after it, both
+// before the location marker.
+void referenceHeadMark(std::string_view page, std::size_t location, std::string_view marker,
+                       TextBuffer& out) {
+  std::size_t mark = page.find(marker);
+  if (mark == std::string_view::npos || mark + marker.size() > location) return;
+  std::size_t quote = page.find('"', mark + marker.size());
+  if (quote >= location) return;
+  copyText(out, page.substr(mark + marker.size(), quote - mark - marker.size()));
+}
+
+// The head's tenths; the name at the first location marker; then, in page
+// order after it, every temperature and feels-like marker not inside an
+// earlier copied value, the last one of each kind winning. A value without
+// its stop byte ends the scan.
 void referenceScan(std::string_view page, Conditions& result) {
   std::memset(&result, 0, sizeof result);
   constexpr std::string_view location = "currentWeather\"", temperature = "currentTemperature\"",
                              feelsLike = "Feels Like:<";
   std::size_t at = page.find(location);
   if (at == std::string_view::npos) return;
+  referenceHeadMark(page, at, kExactTemperatureMarker, result.exactTemperatureText);
+  referenceHeadMark(page, at, kExactFeelsLikeMarker, result.exactFeelsLikeText);
   std::size_t stop;
   copyValue(page, at + 16, '<', result.locationName, stop);
   for (std::size_t i = 0; i < kTextSize && result.locationName[i]; ++i) {
