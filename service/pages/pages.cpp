@@ -57,13 +57,15 @@ const char* kLiveFooter =
 // `observed`: when the weather on the page was observed, for the program to
 // tell an old reading from a new one; a meta tag holds no marker it reads.
 std::string document(std::string_view title, std::string_view body, Attribution attribution,
-                     std::optional<UnixTime> observed = std::nullopt) {
+                     std::optional<UnixTime> observed = std::nullopt,
+                     std::string_view extraHead = {}) {
   std::string page;
   page.reserve(body.size() + 1024);
   page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n";
   page += "<meta charset=\"windows-1252\">\n";
   if (observed)
     page += "<meta name=\"skyvane-observed\" content=\"" + isoMinute(*observed) + "\">\n";
+  page += extraHead;
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>";
   page += title;
@@ -173,12 +175,12 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
 }
 
 std::string liveReportPage(const Place& place, int temperatureF, int feelsLikeF, UnixTime fetched,
-                           UnixTime observed, bool stale) {
+                           UnixTime observed, bool stale, const PageExtras& extras) {
   std::string updated =
       (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
   return document(place.name + " &mdash; Current Conditions",
-                  reportSection(place, temperatureF, feelsLikeF, updated, ""), Attribution::Live,
-                  observed);
+                  reportSection(place, temperatureF, feelsLikeF, updated, "") + extras.body,
+                  Attribution::Live, observed, extras.head);
 }
 
 std::string unavailablePage(const Place& place) {

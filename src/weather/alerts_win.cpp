@@ -1,0 +1,63 @@
+#include <windows.h>
+
+#include "settings/settings.h"
+#include "weather/alerts.h"
+#include "weather/alerts_win.h"
+#include "weather/tray_icon_win.h"
+
+namespace {
+
+// On the user-interface thread only.
+std::string heldLink;
+std::vector<PageAlert> held;
+BalloonsShown balloonsShown;
+
+int64_t secondsNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+  return static_cast<int64_t>((ticks.QuadPart - 116444736000000000ULL) / 10000000ULL);
+}
+
+// When the alert ends as the place's clock reads, in the user's time
+// format, with the day when it is not within the day ahead.
+std::string untilText(const PageAlert& alert, int64_t now) {
+  if (!alert.endsAt) return {};
+  SYSTEMTIME wall{};
+  wall.wYear = static_cast<WORD>(alert.endsLocal.year);
+  wall.wMonth = static_cast<WORD>(alert.endsLocal.month);
+  wall.wDay = static_cast<WORD>(alert.endsLocal.day);
+  wall.wHour = static_cast<WORD>(alert.endsLocal.hour);
+  wall.wMinute = static_cast<WORD>(alert.endsLocal.minute);
+  char time[32], day[32];
+  if (GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &wall, nullptr, time, sizeof time) <= 0)
+    wsprintfA(time, "%02u:%02u", wall.wHour, wall.wMinute);
+  if (*alert.endsAt - now < 20 * 3600) return time;
+  if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &wall, "ddd", day, sizeof day) <= 0) return time;
+  return std::string(day) + " " + time;
+}
+
+}  // namespace
+
+void takePageAlerts(std::string_view page, const std::string& link) {
+  PageAlerts read = readPageAlerts(page);
+  if (link != heldLink) held.clear();
+  heldLink = link;
+  if (read.answered) held = std::move(read.alerts);
+}
+
+void addAlertsToStatus(TrayStatus& status) {
+  int64_t now = secondsNow();
+  AlertsView view = alertsView(held, now, settings.trayAlerts, balloonsShown);
+  status.alertMark = view.mark;
+  if (view.named)
+    status.tip = withAlertLine(status.tip, alertLine(*view.named, untilText(*view.named, now)));
+}
+
+void showDueAlertBalloon() {
+  AlertsView view = alertsView(held, secondsNow(), settings.trayAlerts, balloonsShown);
+  if (!view.balloon) return;
+  balloonsShown[view.balloon->id] = view.balloon->severity;
+  const PageAlert& alert = *view.balloon;
+  showTrayWarning(alert.event, alert.headline.empty() ? alert.event : alert.headline);
+}
