@@ -36,9 +36,10 @@ int64_t secondsUntilOld(int64_t readingTime, int64_t now);
 
 struct TrayStatus {
   std::string tip;
-  std::string iconText;    // empty: the program's own icon
-  bool old;                // the icon's temperature is drawn dimmed
-  bool alertMark = false;  // a severe alert is in force: the icon carries the warning mark
+  std::string iconText;  // empty: the program's own icon
+  bool old;              // the icon's temperature is drawn dimmed
+  // A severe alert is in force: the icon carries the warning mark.
+  bool alertMark = false;
 };
 
 struct TrayInputs {

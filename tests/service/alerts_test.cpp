@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr std::int64_t kNow = 1'796'670'000;  // 2026-12-07 19:40 UTC
+constexpr std::int64_t kNow = 1'796'670'000;  // 2026-12-07 19:00 UTC
 constexpr int kCentral = -6 * 3600;
 
 std::string at(std::int64_t fromNow, bool zulu = false) {
@@ -203,7 +203,7 @@ TEST(Alerts, ReportPagesCarryThePlacesAlertsWithTheirSourcesCredit) {
   EXPECT_EQ(alerts.alerts[0].headline,
             "Take cover \"now\" <script>currentWeather\" Reports and Weather For: X");
   EXPECT_EQ(alerts.alerts[0].endsAt, kNow + 3600);
-  EXPECT_EQ(alerts.alerts[0].endsLocal.hour, 14);  // 20:40 UTC is 14:40 in Austin
+  EXPECT_EQ(alerts.alerts[0].endsLocal.hour, 14);  // 20:00 UTC is 14:00 in Austin
   EXPECT_FALSE(has(austin, "<script>"));
   EXPECT_TRUE(has(austin, "National Weather Service"));
   EXPECT_EQ(fake.nwsCalls(), 1);

@@ -38,12 +38,19 @@ int main(int argc, char** argv) {
                  .count();
   // Ends well after any test is over.
   std::string ends = sourceTime(now + 6 * 3600, -6 * 3600);
-  fake.nws(nwsCollection({nwsFeature({"urn:oid:2.49.0.1.840.0.e2e.1", event, severity,
-                                      event + " issued for the test area", ends, ends})}));
+  fake.nws(nwsCollection({nwsFeature({"urn:oid:2.49.0.1.840.0.e2e.1",
+                                      event,
+                                      severity,
+                                      event + " issued for the test area",
+                                      ends,
+                                      ends,
+                                      "Alert",
+                                      "Actual",
+                                      {}})}));
   std::string colour = severity == "Extreme" ? "red" : "orange";
   fake.eccc(ecccCollection({ecccFeature(
       {"urn:oid:2.49.0.1.124.e2e.2", event, "warning", colour,
-       event + " in effect for the test area", "active", sourceTime(now + 6 * 3600, 0, true)},
+       event + " in effect for the test area", "active", sourceTime(now + 6 * 3600, 0, true), ""},
       1)}));
   std::cout << "fake-alerts: listening on " << fake.url() << std::endl;
   fake.wait();
