@@ -44,6 +44,7 @@ Settings sampleRecord() {
   copyText(record.urls[1], "http://127.0.0.1:8642/report/austin-tx");
   copyText(record.cities[1], "Austin, TX 100% sun");
   record.metric = true;
+  record.trayAlerts = true;  // as a file without the key gives it
   return record;
 }
 
