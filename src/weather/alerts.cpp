@@ -1,5 +1,7 @@
 #include "weather/alerts.h"
 
+#include <algorithm>
+
 #include "common/bytes.h"
 #include "weather/status.h"
 
@@ -138,6 +140,26 @@ AlertsView alertsView(const std::vector<PageAlert>& alerts, int64_t now, bool on
       view.balloon = alert;
   }
   return view;
+}
+
+std::string balloonsText(const BalloonsShown& shown) {
+  std::string text;
+  for (const auto& [id, severity] : shown)
+    text += std::to_string(static_cast<int>(severity)) + " " + id + "\n";
+  return text;
+}
+
+BalloonsShown readBalloons(std::string_view text) {
+  BalloonsShown shown;
+  while (!text.empty() && shown.size() < kMaxBalloonsKept) {
+    std::string_view line = text.substr(0, text.find('\n'));
+    text.remove_prefix(std::min(text.size(), line.size() + 1));
+    if (line.size() < 3 || line[0] < '0' || line[0] > '4' || line[1] != ' ') continue;
+    std::string id(line.substr(2, kMaxAlertText));
+    blankControlBytes(id);
+    shown[id] = static_cast<AlertLevel>(line[0] - '0');
+  }
+  return shown;
 }
 
 std::string alertLine(const PageAlert& alert, std::string_view until) {

@@ -48,6 +48,12 @@ struct AlertsView {
 // The severity each alert's balloon was shown at, by id.
 using BalloonsShown = std::map<std::string, AlertLevel>;
 
+// The record of shown balloons kept across starts, one "<severity> <id>"
+// a line; at most kMaxBalloonsKept are read.
+inline constexpr std::size_t kMaxBalloonsKept = 200;
+std::string balloonsText(const BalloonsShown& shown);
+BalloonsShown readBalloons(std::string_view text);
+
 // `on`: the user's option. An alert's balloon is due when it is Severe or
 // Extreme and has not been shown, or only at a lower severity.
 AlertsView alertsView(const std::vector<PageAlert>& alerts, int64_t now, bool on,

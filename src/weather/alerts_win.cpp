@@ -1,8 +1,12 @@
 #include <windows.h>
 
+#include <fstream>
+
+#include "common/program_win.h"
 #include "settings/settings.h"
 #include "weather/alerts.h"
 #include "weather/alerts_win.h"
+#include "weather/fetch.h"
 #include "weather/tray_icon_win.h"
 
 namespace {
@@ -11,6 +15,38 @@ namespace {
 std::string heldLink;
 std::vector<PageAlert> held;
 BalloonsShown balloonsShown;
+bool balloonsRead = false;
+
+// The balloons shown are kept beside the downloads, so that a new start
+// does not show them again.
+std::string balloonsFile() { return programPath(std::string(kCacheFolder) + "\\Alerts.txt"); }
+
+BalloonsShown& shownBalloons() {
+  if (!balloonsRead) {
+    balloonsRead = true;
+    std::ifstream file(balloonsFile(), std::ios::binary);
+    std::string text;
+    // Read only as far as the record can reach.
+    text.resize(kMaxBalloonsKept * (kMaxAlertText + 4));
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    balloonsShown = readBalloons(text);
+  }
+  return balloonsShown;
+}
+
+void recordBalloon(const PageAlert& alert) {
+  BalloonsShown& shown = shownBalloons();
+  // A full record keeps the alerts of the place shown now.
+  if (shown.size() >= kMaxBalloonsKept) {
+    BalloonsShown kept;
+    for (const PageAlert& current : held)
+      if (shown.count(current.id)) kept[current.id] = shown[current.id];
+    shown = std::move(kept);
+  }
+  shown[alert.id] = alert.severity;
+  std::ofstream(balloonsFile(), std::ios::binary | std::ios::trunc) << balloonsText(shown);
+}
 
 int64_t secondsNow() {
   FILETIME now;
@@ -48,16 +84,16 @@ void takePageAlerts(std::string_view page, const std::string& link) {
 
 void addAlertsToStatus(TrayStatus& status) {
   int64_t now = secondsNow();
-  AlertsView view = alertsView(held, now, settings.trayAlerts, balloonsShown);
+  AlertsView view = alertsView(held, now, settings.trayAlerts, shownBalloons());
   status.alertMark = view.mark;
   if (view.named)
     status.tip = withAlertLine(status.tip, alertLine(*view.named, untilText(*view.named, now)));
 }
 
 void showDueAlertBalloon() {
-  AlertsView view = alertsView(held, secondsNow(), settings.trayAlerts, balloonsShown);
+  AlertsView view = alertsView(held, secondsNow(), settings.trayAlerts, shownBalloons());
   if (!view.balloon) return;
-  balloonsShown[view.balloon->id] = view.balloon->severity;
   const PageAlert& alert = *view.balloon;
+  recordBalloon(alert);
   showTrayWarning(alert.event, alert.headline.empty() ? alert.event : alert.headline);
 }

@@ -93,6 +93,13 @@ TEST(Alerts, MarkLineAndBalloonOncePerAlert) {
   }
 }
 
+TEST(Alerts, BalloonsShownAreKeptAcrossStarts) {
+  BalloonsShown shown = {{"urn:a b", AlertLevel::Severe}, {"c", AlertLevel::Extreme}};
+  EXPECT_EQ(readBalloons(balloonsText(shown)), shown);
+  // Lines of another form are passed over, not guessed at.
+  EXPECT_EQ(readBalloons("9 x\n3\n\n3 c\r\nno\n").size(), 1u);
+}
+
 TEST(Alerts, TheLineFitsTheTipAndKeepsTheTipAsComposed) {
   PageAlert tornado = alert("tornado", AlertLevel::Severe, 3600);
   tornado.event = "Tornado Warning";

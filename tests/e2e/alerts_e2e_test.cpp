@@ -107,6 +107,17 @@ TEST(Alerts, ASevereAlertIsMarkedNamedAndBallooonedOnceAndTheOptionClearsIt) {
   driver::menuCommand(program.window, IDM_RECENT_BASE + 2);  // Austin
   EXPECT_TRUE(driver::waitForTrayPicture(mark, kWaitMs));
   EXPECT_EQ(balloonsShowing(usHeadline), 0) << "the balloon again on coming back";
+
+  // Nor at the next start.
+  driver::menuCommand(program.window, IDM_EXIT);
+  EXPECT_EQ(driver::waitForExit(program, kWaitMs), DWORD{0});
+  driver::closeHandles(program);
+  program = driver::startProgram(folder + "\\Skyvane.exe", folder, kWaitMs);
+  ASSERT_NE(program.window, nullptr);
+  icon = driver::waitForTrayPicture(mark, kWaitMs);
+  ASSERT_TRUE(icon) << "no mark after the new start";
+  EXPECT_FALSE(waitFor([&] { return balloonsShowing(usHeadline) > 0; }, 2000))
+      << "the balloon again at a new start";
   driver::menuCommand(program.window, IDM_TRAY_ALERTS);
   EXPECT_TRUE(driver::waitForTrayPicture(own, kWaitMs)) << "the mark stayed with the option off";
   auto austin = [](const std::string& tip) {
