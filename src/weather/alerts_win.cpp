@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <fstream>
-
 #include "common/program_win.h"
 #include "settings/settings.h"
 #include "weather/alerts.h"
@@ -24,13 +22,17 @@ std::string balloonsFile() { return programPath(std::string(kCacheFolder) + "\\A
 BalloonsShown& shownBalloons() {
   if (!balloonsRead) {
     balloonsRead = true;
-    std::ifstream file(balloonsFile(), std::ios::binary);
-    std::string text;
-    // Read only as far as the record can reach.
-    text.resize(kMaxBalloonsKept * (kMaxAlertText + 4));
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    balloonsShown = readBalloons(text);
+    HANDLE file = CreateFileA(balloonsFile().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      // Read only as far as the record can reach.
+      std::string text(kMaxBalloonsKept * (kMaxAlertText + 4), '\0');
+      DWORD read = 0;
+      if (!ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr)) read = 0;
+      CloseHandle(file);
+      text.resize(read);
+      balloonsShown = readBalloons(text);
+    }
   }
   return balloonsShown;
 }
@@ -45,7 +47,13 @@ void recordBalloon(const PageAlert& alert) {
     shown = std::move(kept);
   }
   shown[alert.id] = alert.severity;
-  std::ofstream(balloonsFile(), std::ios::binary | std::ios::trunc) << balloonsText(shown);
+  std::string text = balloonsText(shown);
+  HANDLE file = CreateFileA(balloonsFile().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;  // kept for this run only
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
 }
 
 int64_t secondsNow() {
