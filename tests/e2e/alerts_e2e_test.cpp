@@ -44,7 +44,7 @@ std::string sourceCalls() {
   return driver::fetchPage(environment("SKYVANE_FAKE_ALERTS") + "/calls").value_or("?");
 }
 
-TEST(Alerts, ASevereAlertIsMarkedNamedAndBallooonedOnceAndTheOptionClearsIt) {
+TEST(Alerts, ASevereAlertIsMarkedNamedAndBalloonedOnceAndTheOptionClearsIt) {
   const std::string service = environment("SKYVANE_ALERTS_SERVICE");
   ASSERT_FALSE(service.empty()) << "run by alerts.sh";
   char temp[MAX_PATH];
