@@ -6,6 +6,8 @@
 #include <iostream>
 #include <string>
 
+#include "service/alerts/alert_sources.h"
+#include "service/alerts/alerts_cache.h"
 #include "service/http/handlers.h"
 #include "service/http/hardened_server.h"
 #include "service/http/host_check.h"
@@ -98,6 +100,12 @@ int main(int argc, char** argv) {
       [&client](double latitude, double longitude) { return client.fetch(latitude, longitude); },
       budget, systemMillis, options->cacheTimes, &clients);
 
+  // The alert sources ask for a User-Agent that names the program.
+  std::string alertsAgent = "skyvane-service/" SKYVANE_VERSION " (Skyvane weather widget)";
+  AlertsCache alerts(
+      {nwsSource(options->nwsUrl, alertsAgent), ecccSource(options->ecccUrl, alertsAgent)},
+      systemMillis);
+
   ServiceSetup setup;
   setup.source = std::move(*source);
   setup.clients = &clients;
@@ -109,6 +117,7 @@ int main(int argc, char** argv) {
   if (options->live) {
     setup.live = &cache;
     setup.budget = &budget;
+    setup.alerts = &alerts;
   }
   installHandlers(server, std::move(setup));
   if (options->localOnly) requireOwnLoopbackHost(server, port);

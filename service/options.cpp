@@ -13,6 +13,7 @@ const char* const kUsage =
     "                       [--delay-ms MS] [--fault /PREFIX...] [--trusted-proxy ADDRESS...]\n"
     "                       [--client-calls N] [--client-calls-hour N] [--client-connections N]\n"
     "                       [--fresh-seconds N] [--local-only] [--log FILE]\n"
+    "                       [--nws-url URL] [--eccc-url URL]\n"
     "  --listen          address to listen on (default 127.0.0.1:8642; port 0 picks a free one)\n"
     "  --places          sample: the sample places (default); world: the world's towns and US\n"
     "                    ZIP codes\n"
@@ -22,6 +23,10 @@ const char* const kUsage =
     "  --weather         sample (default, offline) or open-meteo (live current conditions)\n"
     "  --open-meteo-url  the forecast server (default https://api.open-meteo.com)\n"
     "  --open-meteo-key  an API key, sent as apikey\n"
+    "  --nws-url         the US alerts server, asked with live weather (default\n"
+    "                    https://api.weather.gov)\n"
+    "  --eccc-url        the Canadian alerts server, likewise (default\n"
+    "                    https://api.weather.gc.ca)\n"
     "  --budget-*        upstream calls allowed per minute, hour, day (default 599, 4999, 9999)\n"
     "  --threads         worker threads (default 64)\n"
     "  --faults          let links carry fault prefixes (/slow/MS, /status/CODE, /cut...)\n"
@@ -86,6 +91,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.live = value == "open-meteo";
     } else if (name == "--open-meteo-url") {
       options.upstream.baseUrl = value;
+      ok = splitBaseUrl(value).has_value();
+    } else if (name == "--nws-url") {
+      options.nwsUrl = value;
+      ok = splitBaseUrl(value).has_value();
+    } else if (name == "--eccc-url") {
+      options.ecccUrl = value;
       ok = splitBaseUrl(value).has_value();
     } else if (name == "--open-meteo-key") {
       options.upstream.apiKey = value;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "service/alerts/alert_sources.h"
 #include "service/pages/routing.h"
 #include "service/program_folder.h"
 #include "service/weather/call_budget.h"
@@ -23,6 +24,8 @@ struct Options {
   bool faultPrefixes = false;
   bool live = false;
   UpstreamConfig upstream;
+  // The alert sources, asked when the weather is live.
+  std::string nwsUrl = kNwsUrl, ecccUrl = kEcccUrl;
   BudgetLimits budget;
   int threads = 64;
   ClientLimitSettings clients;

@@ -10,12 +10,17 @@
 #include <mutex>
 #include <thread>
 
+#include "service/alerts/alerts_page.h"
 #include "service/http/health.h"
 #include "service/http/request_log.h"
 
 namespace {
 
 const char* kHtml = "text/html; charset=windows-1252";
+
+// The longest a report waits, after its weather, for its place's alerts:
+// a slow source leaves them to the next request.
+constexpr Millis kAlertsWaitMs = 1'000;
 
 std::string clientOf(const ServiceSetup& setup, const httplib::Request& request) {
   if (!setup.clients) return request.remote_addr;
@@ -29,17 +34,23 @@ std::size_t bodyBytes(const httplib::Response& response) {
   return std::strtoull(response.get_header_value("Content-Length").c_str(), nullptr, 10);
 }
 
-Answer liveReport(WeatherCache& cache, const Place& place, const std::string& client) {
+Answer liveReport(WeatherCache& cache, AlertsCache* alerts, const Place& place,
+                  const std::string& client) {
+  // The alerts' call, when one is due, runs while the weather is fetched.
+  if (alerts) alerts->get(place, 0);
   Lookup found = cache.get(place.latitude, place.longitude, client);
   if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
   UnixTime fetched = found.fetchedAt / 1000;
+  AlertsLookup warned = alerts ? alerts->get(place, kAlertsWaitMs) : AlertsLookup{};
   std::string page =
       liveReportPage(place, found.reading->temperatureF, found.reading->feelsLikeF, fetched,
-                     observedTime(*found.reading, fetched), found.how == Served::Stale);
+                     observedTime(*found.reading, fetched), found.how == Served::Stale,
+                     alertsMarkup(warned, found.reading->utcOffsetS));
   Answer answer{200, std::move(page), 0, false, cache_control::kReport};
   // A cache in front keeps the page as long as the reading stays fresh, so
   // it asks again when the service would.
   answer.maxAge = int(found.keepFor / 1000);
+  if (warned.source) answer.maxAge = std::min(answer.maxAge, int(warned.keepFor / 1000));
   answer.age = int(std::max<Millis>(0, cache.now() - found.fetchedAt) / 1000);
   return answer;
 }
@@ -100,8 +111,9 @@ void installHandlers(httplib::Server& server, ServiceSetup setup) {
   auto answer = [shared, routing](const httplib::Request& request, httplib::Response& response) {
     Routing asked = routing;
     if (WeatherCache* cache = shared->live)
-      asked.report = [cache, client = clientOf(*shared, request)](const Place& place, UnixTime) {
-        return liveReport(*cache, place, client);
+      asked.report = [cache, alerts = shared->alerts, client = clientOf(*shared, request)](
+                         const Place& place, UnixTime) {
+        return liveReport(*cache, alerts, place, client);
       };
     carryOut(answerRequest(shared->source, request.target, shared->clock(), asked), response);
   };

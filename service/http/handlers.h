@@ -6,6 +6,7 @@
 #include <functional>
 #include <ostream>
 
+#include "service/alerts/alerts_cache.h"
 #include "service/pages/routing.h"
 #include "service/places/place.h"
 #include "service/weather/call_budget.h"
@@ -25,6 +26,7 @@ struct ServiceSetup {
   WeatherCache* live = nullptr;     // live weather instead of the sample model
   CallBudget* budget = nullptr;     // the live weather's budget, for /healthz
   ClientLimits* clients = nullptr;  // who a request stands for, and each one's share
+  AlertsCache* alerts = nullptr;    // the alerts beside live weather; none when null
 };
 
 void installHandlers(httplib::Server& server, ServiceSetup setup);

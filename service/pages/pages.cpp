@@ -63,6 +63,7 @@ const char* kLiveFooter =
 struct PageHead {
   std::optional<UnixTime> observed;
   std::optional<double> temperatureF, feelsLikeF;
+  std::string_view extra = {};  // more marks, written whole by their own writers
 };
 
 std::string tenths(double value) {
@@ -83,6 +84,7 @@ std::string document(std::string_view title, std::string_view body, Attribution 
     page += "<meta name=\"skyvane-temperature\" content=\"" + tenths(*head.temperatureF) + "\">\n";
   if (head.feelsLikeF)
     page += "<meta name=\"skyvane-feels-like\" content=\"" + tenths(*head.feelsLikeF) + "\">\n";
+  page += head.extra;
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>";
   page += title;
@@ -192,13 +194,15 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
 }
 
 std::string liveReportPage(const Place& place, double temperatureF, double feelsLikeF,
-                           UnixTime fetched, UnixTime observed, bool stale) {
+                           UnixTime fetched, UnixTime observed, bool stale,
+                           const PageExtras& extras) {
   std::string updated =
       (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
   return document(
       place.name + " &mdash; Current Conditions",
-      reportSection(place, wholeDegrees(temperatureF), wholeDegrees(feelsLikeF), updated, ""),
-      Attribution::Live, {observed, temperatureF, feelsLikeF});
+      reportSection(place, wholeDegrees(temperatureF), wholeDegrees(feelsLikeF), updated, "") +
+          extras.body,
+      Attribution::Live, {observed, temperatureF, feelsLikeF, extras.head});
 }
 
 std::string unavailablePage(const Place& place) {

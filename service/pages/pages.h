@@ -13,6 +13,12 @@
 // attribution next to where the data is shown.
 enum class Attribution { Sample, Live };
 
+// Markup that another writer adds to a report page: to its head (before
+// every marker) and after its report section. Neither may hold a marker.
+struct PageExtras {
+  std::string head, body;
+};
+
 std::string reportPage(const Place& place, const Weather& weather, UnixTime now);
 // Report pages say when their reading was observed, in a
 // <meta name="skyvane-observed" content="2026-12-07T14:05Z"> of their head:
@@ -23,7 +29,8 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
 // A report page of live weather, with the data's attribution: the
 // temperatures as the upstream gave them, in °F.
 std::string liveReportPage(const Place& place, double temperatureF, double feelsLikeF,
-                           UnixTime fetched, UnixTime observed, bool stale);
+                           UnixTime fetched, UnixTime observed, bool stale,
+                           const PageExtras& extras = {});
 // A short page for when no weather can be had (status 503).
 std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const ResultList& list, Attribution attribution);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -99,7 +100,12 @@ UpstreamResult parseForecast(int status, std::string_view body) {
   auto temperatureF = temperature(*current, "temperature_2m");
   auto feelsLikeF = temperature(*current, "apparent_temperature");
   if (!temperatureF || !feelsLikeF) return failure("no temperatures");
-  return {Reading{*temperatureF, *feelsLikeF, observedAt(document, *current)}, {}};
+  Reading reading{*temperatureF, *feelsLikeF, observedAt(document, *current), std::nullopt};
+  if (auto offset = document.find("utc_offset_seconds");
+      offset != document.end() && offset->is_number_integer() &&
+      std::abs(offset->get<std::int64_t>()) <= 18 * 3600)
+    reading.utcOffsetS = int(offset->get<std::int64_t>());
+  return {reading, {}};
 }
 
 std::string forecastTarget(double latitude, double longitude, std::string_view apiKey) {

@@ -14,6 +14,8 @@ struct Reading {
   // When the upstream says the conditions were observed, in seconds since
   // 1970 UTC; nullopt when the answer does not say or says nonsense.
   std::optional<std::int64_t> observedAt;
+  // The place's offset from UTC, when the answer gives a plausible one.
+  std::optional<int> utcOffsetS;
 };
 
 struct UpstreamResult {

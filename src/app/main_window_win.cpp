@@ -41,6 +41,8 @@ void initMainWindow(HWND window) {
   SetMenuDefaultItem(trayMenu, IDM_SEARCH, FALSE);
   CheckMenuItem(trayMenu, IDM_TRAY_TEMPERATURE,
                 MF_BYCOMMAND | (settings.trayTemperature ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(trayMenu, IDM_TRAY_ALERTS,
+                MF_BYCOMMAND | (settings.trayAlerts ? MF_CHECKED : MF_UNCHECKED));
   insertRecentItems();
   removeLeftoverPageFiles();
   refreshWeather(window, false);
@@ -73,6 +75,14 @@ void toggleTrayTemperature(HWND window) {
   onTrayOptionChanged(window);
 }
 
+void toggleTrayAlerts(HWND window) {
+  settings.trayAlerts = !settings.trayAlerts;
+  CheckMenuItem(trayMenu, IDM_TRAY_ALERTS,
+                MF_BYCOMMAND | (settings.trayAlerts ? MF_CHECKED : MF_UNCHECKED));
+  saveTrayAlerts(settings);
+  onTrayOptionChanged(window);
+}
+
 // Commands 5001 and 5002: the chosen recent location becomes the current one
 // and its weather is fetched.
 void chooseRecentLocation(HWND window, int slot) {
@@ -98,6 +108,9 @@ void onCommand(HWND window, WORD command) {
       break;
     case IDM_TRAY_TEMPERATURE:
       toggleTrayTemperature(window);
+      break;
+    case IDM_TRAY_ALERTS:
+      toggleTrayAlerts(window);
       break;
     case IDM_ABOUT:
       DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, aboutDialogProc, 0);

@@ -18,6 +18,10 @@ bool trayTemperatureFromValue(std::string_view value) { return value == "1"; }
 
 std::string_view trayTemperatureValue(bool on) { return on ? "1" : "0"; }
 
+bool trayAlertsFromValue(std::string_view value) { return value != "0"; }
+
+std::string_view trayAlertsValue(bool on) { return on ? "1" : "0"; }
+
 std::string urlKey(int slot) { return "URL" + std::to_string(slot); }
 
 std::string cityKey(int slot) { return "City" + std::to_string(slot); }

@@ -14,6 +14,7 @@ struct Settings {
   TextBuffer cities[kHistorySlots];
   bool metric;           // true: Celsius
   bool trayTemperature;  // the tray icon shows the temperature
+  bool trayAlerts;       // the tray shows severe-weather alerts
 };
 
 // The one record of the program, zero-filled at start.
@@ -27,6 +28,8 @@ inline constexpr std::string_view kSettingsFileTail = "\\Setup\\Setup.ini";
 // never did stays as it was.
 inline constexpr std::string_view kTraySection = "Tray";
 inline constexpr std::string_view kTrayTemperatureKey = "Temperature";
+// The alerts' option, likewise, but on unless it reads "0".
+inline constexpr std::string_view kTrayAlertsKey = "Alerts";
 // An optional override of the service address, read at start, never written.
 inline constexpr std::string_view kServiceSection = "Service";
 inline constexpr std::string_view kBaseUrlKey = "BaseUrl";
@@ -42,6 +45,9 @@ std::string_view metricValue(bool metric);
 
 bool trayTemperatureFromValue(std::string_view value);
 std::string_view trayTemperatureValue(bool on);
+
+bool trayAlertsFromValue(std::string_view value);
+std::string_view trayAlertsValue(bool on);
 
 // The key names of a slot, "URL0".."URL2" and "City0".."City2".
 std::string urlKey(int slot);

@@ -71,6 +71,10 @@ void loadSettings() {
   GetPrivateProfileStringA(kTraySection.data(), kTrayTemperatureKey.data(), "", trayTemperature,
                            kTextSize, path->c_str());
   settings.trayTemperature = trayTemperatureFromValue(textOf(trayTemperature));
+  TextBuffer trayAlerts{};
+  GetPrivateProfileStringA(kTraySection.data(), kTrayAlertsKey.data(), "", trayAlerts, kTextSize,
+                           path->c_str());
+  settings.trayAlerts = trayAlertsFromValue(textOf(trayAlerts));
 
   // Read, never written: the installer or the user sets it.
   TextBuffer baseUrl{};
@@ -99,6 +103,16 @@ bool saveTraySettings(const Settings& record) {
   makeSettingsFolder(*path);
   bool saved = writeKey(*path, std::string(kTrayTemperatureKey),
                         trayTemperatureValue(record.trayTemperature).data(), kTraySection);
+  if (!saved) warnUnsaved(*path);
+  return saved;
+}
+
+bool saveTrayAlerts(const Settings& record) {
+  std::optional<std::string> path = settingsPath();
+  if (!path) return false;
+  makeSettingsFolder(*path);
+  bool saved = writeKey(*path, std::string(kTrayAlertsKey),
+                        trayAlertsValue(record.trayAlerts).data(), kTraySection);
   if (!saved) warnUnsaved(*path);
   return saved;
 }

@@ -15,3 +15,5 @@ bool saveSettings(const Settings& record);
 // Writes the [Tray] option of `record`; a failed write is told as for
 // saveSettings.
 bool saveTraySettings(const Settings& record);
+// Writes the [Tray] alerts option of `record`, and nothing else, likewise.
+bool saveTrayAlerts(const Settings& record);

@@ -48,11 +48,14 @@ std::string quoteArgument(std::string_view argument) {
 }
 
 std::string serviceCommandLine(std::string_view program, int port, std::string_view openMeteoUrl,
-                               std::string_view openMeteoKey) {
+                               std::string_view openMeteoKey, std::string_view nwsUrl,
+                               std::string_view ecccUrl) {
   std::string line = quoteArgument(program) + " --listen 127.0.0.1:" + std::to_string(port) +
                      " --local-only --places world --weather open-meteo --threads 8";
   if (isServiceBaseUrl(openMeteoUrl)) line += " --open-meteo-url " + quoteArgument(openMeteoUrl);
   if (isOpenMeteoKey(openMeteoKey)) line += " --open-meteo-key " + quoteArgument(openMeteoKey);
+  if (isServiceBaseUrl(nwsUrl)) line += " --nws-url " + quoteArgument(nwsUrl);
+  if (isServiceBaseUrl(ecccUrl)) line += " --eccc-url " + quoteArgument(ecccUrl);
   return line;
 }
 

@@ -24,9 +24,11 @@ std::string quoteArgument(std::string_view argument);
 // The service's command line: the world's towns and live weather on
 // 127.0.0.1:`port`, answering only its own address. `openMeteoUrl` and
 // `openMeteoKey` (the [Service] keys) are passed on when acceptable
-// (isServiceBaseUrl, isOpenMeteoKey) and left out otherwise.
+// (isServiceBaseUrl, isOpenMeteoKey) and left out otherwise; so are the
+// alert sources' `nwsUrl` and `ecccUrl`, read like the forecast server's.
 std::string serviceCommandLine(std::string_view program, int port, std::string_view openMeteoUrl,
-                               std::string_view openMeteoKey);
+                               std::string_view openMeteoKey, std::string_view nwsUrl = {},
+                               std::string_view ecccUrl = {});
 
 // A start after a failed one waits this long: a service that cannot stay up
 // is not started again and again.

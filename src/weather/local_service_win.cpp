@@ -140,16 +140,21 @@ void startLocalService() {
   servicePort = localServicePort(serviceBaseUrl(), kServiceBaseUrl);
   if (!servicePort) return;
   // Read, never written: for a self-hosted forecast server or a paid key.
-  TextBuffer url{}, key{};
+  TextBuffer url{}, key{}, nwsUrl{}, ecccUrl{};
   std::optional<std::string> settingsFile = settingsPathFor(programPath("Skyvane.exe"));
   if (settingsFile) {
     GetPrivateProfileStringA(kServiceSection.data(), "OpenMeteoUrl", "", url, kTextSize,
                              settingsFile->c_str());
     GetPrivateProfileStringA(kServiceSection.data(), "OpenMeteoKey", "", key, kTextSize,
                              settingsFile->c_str());
+    // The alert sources, likewise (a stand-in in tests).
+    GetPrivateProfileStringA(kServiceSection.data(), "NwsUrl", "", nwsUrl, kTextSize,
+                             settingsFile->c_str());
+    GetPrivateProfileStringA(kServiceSection.data(), "EcccUrl", "", ecccUrl, kTextSize,
+                             settingsFile->c_str());
   }
   commandLine = serviceCommandLine(programPath("skyvane-service.exe"), *servicePort, textOf(url),
-                                   textOf(key));
+                                   textOf(key), textOf(nwsUrl), textOf(ecccUrl));
   startWorker(startWorkerRoutine, nullptr);
 }
 

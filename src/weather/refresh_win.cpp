@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "weather/alerts_win.h"
 #include "weather/fetch_win.h"
 #include "weather/local_service_win.h"
 #include "weather/status.h"
@@ -107,10 +108,12 @@ TrayStatus currentStatus() {
   // The user's time format is looked up only when the tooltip shows it.
   bool old = readingAt && readingIsOld(*readingAt, now);
   std::string clock = old ? clockText(*readingAt) : std::string();
-  return trayStatus({textOf(conditions.locationName), textOf(conditions.temperatureText),
-                     settings.metric, settings.trayTemperature, readingAt, now, clock,
-                     textOf(conditions.exactTemperatureText), textOf(settings.cities[0]),
-                     unavailable});
+  TrayStatus status = trayStatus(
+      {textOf(conditions.locationName), textOf(conditions.temperatureText), settings.metric,
+       settings.trayTemperature, readingAt, now, clock, textOf(conditions.exactTemperatureText),
+       textOf(settings.cities[0]), unavailable});
+  if (readingAt) addAlertsToStatus(status);
+  return status;
 }
 
 // Wakes the user-interface thread when the reading in force turns old; the
@@ -140,6 +143,7 @@ void showStatus(HWND window, bool always) {
 
 void updateStatus(HWND window) {
   showStatus(window, true);
+  showDueAlertBalloon();
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
@@ -225,6 +229,7 @@ void applyReport(HWND window, const std::string& link, const std::optional<std::
     return;
   }
   scanWeatherPage(*page, conditions);
+  takePageAlerts(*page, link);
   readingAt = readingTime(*page, wallClockNow());
   unavailable = Unavailable::NoReading;  // should the page hold no temperature
   updateStatus(window);

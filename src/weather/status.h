@@ -55,6 +55,8 @@ struct TrayStatus {
   std::string tip;
   std::string iconText;  // empty: the program's own icon
   bool old;              // the icon's temperature is drawn dimmed
+  // A severe alert is in force: the icon carries the warning mark.
+  bool alertMark = false;
 };
 
 struct TrayInputs {

@@ -106,3 +106,22 @@ std::vector<uint32_t> trayIconPixels(std::string_view text, int size, bool dimme
   }
   return pixels;
 }
+
+void addAlertMark(std::vector<uint32_t>& pixels, int size) {
+  if (size <= 0 || pixels.size() != static_cast<std::size_t>(size) * size) return;
+  // Nine pixels of a 16-pixel icon, in proportion on larger ones; odd, so
+  // the "!" has a middle column.
+  int mark = std::max(7, size * 9 / 16) | 1;
+  int left = size - mark, top = size - mark;
+  int middle = mark / 2;
+  for (int row = 0; row < mark; ++row) {
+    // The triangle widens by one pixel each side every second row.
+    int half = row * middle / (mark - 1);
+    for (int column = middle - half; column <= middle + half; ++column) {
+      bool edge = row == mark - 1 || column == middle - half || column == middle + half;
+      bool bang = column == middle && row >= mark / 3 && (row < mark - 3 || row == mark - 2);
+      pixels[static_cast<std::size_t>(top + row) * size + left + column] =
+          edge || bang ? kIconOutline : kAlertMarkFill;
+    }
+  }
+}

@@ -18,3 +18,9 @@ inline constexpr uint32_t kIconClear = 0x00000000;
 // The `size` by `size` pixels, top row first, of an icon showing `text`
 // (digits and '-', at most three; other characters are left blank).
 std::vector<uint32_t> trayIconPixels(std::string_view text, int size, bool dimmed);
+
+// The warning mark of a severe alert: an amber triangle with a dark "!" and
+// outline, in the bottom right corner of the `size` by `size` pixels, over
+// whatever they show.
+inline constexpr uint32_t kAlertMarkFill = 0xFFFFB000;
+void addAlertMark(std::vector<uint32_t>& pixels, int size);

@@ -14,11 +14,16 @@ namespace {
 HICON programIcon = nullptr;
 HICON drawnIcon = nullptr;
 
-// A small icon of the size the display asks for, showing `text`.
-HICON makeTemperatureIcon(const std::string& text, bool dimmed) {
+// Leaves the balloon out while the user has asked for quiet (Windows 7 on).
+constexpr DWORD kRespectQuietTime = 0x80;  // NIIF_RESPECT_QUIET_TIME
+
+int smallIconSize() {
   int size = GetSystemMetrics(SM_CXSMICON);
-  if (size <= 0) size = 16;
-  std::vector<uint32_t> pixels = trayIconPixels(text, size, dimmed);
+  return size > 0 ? size : 16;
+}
+
+// An icon of `pixels`, `size` by `size`.
+HICON iconOfPixels(const std::vector<uint32_t>& pixels, int size) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = size;
@@ -50,6 +55,59 @@ HICON makeTemperatureIcon(const std::string& text, bool dimmed) {
   if (color) DeleteObject(color);
   if (mask) DeleteObject(mask);
   return icon;
+}
+
+// `icon` drawn at `size` pixels; an icon without transparency of its own
+// takes it from its mask.
+std::vector<uint32_t> pixelsOfIcon(HICON icon, int size) {
+  std::vector<uint32_t> pixels(static_cast<std::size_t>(size) * size, kIconClear);
+  if (!icon) return pixels;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC surface = CreateCompatibleDC(screen);
+  void* colorBits = nullptr;
+  void* maskBits = nullptr;
+  HBITMAP color = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &colorBits, nullptr, 0);
+  HBITMAP mask = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &maskBits, nullptr, 0);
+  if (surface && color && mask) {
+    HGDIOBJ before = SelectObject(surface, color);
+    DrawIconEx(surface, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+    SelectObject(surface, mask);
+    DrawIconEx(surface, 0, 0, icon, size, size, 0, nullptr, DI_MASK);
+    SelectObject(surface, before);
+    GdiFlush();
+    auto* drawn = static_cast<const uint32_t*>(colorBits);
+    auto* masked = static_cast<const uint32_t*>(maskBits);
+    bool alpha = false;
+    for (std::size_t i = 0; i < pixels.size(); ++i) alpha = alpha || (drawn[i] >> 24) != 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+      bool opaque = alpha ? (drawn[i] >> 24) != 0 : (masked[i] & 0xFFFFFF) == 0;
+      pixels[i] = opaque ? (alpha ? drawn[i] : drawn[i] | 0xFF000000) : kIconClear;
+    }
+  }
+  if (color) DeleteObject(color);
+  if (mask) DeleteObject(mask);
+  if (surface) DeleteDC(surface);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// The icon `status` asks for: its temperature drawn, the program's own icon
+// with the warning mark, or none (the program's own as it is).
+HICON makeStatusIcon(const TrayStatus& status) {
+  if (status.iconText.empty() && !status.alertMark) return nullptr;
+  int size = smallIconSize();
+  std::vector<uint32_t> pixels = status.iconText.empty()
+                                     ? pixelsOfIcon(programIcon, size)
+                                     : trayIconPixels(status.iconText, size, status.old);
+  if (status.alertMark) addAlertMark(pixels, size);
+  return iconOfPixels(pixels, size);
 }
 
 }  // namespace
@@ -90,7 +148,7 @@ void showTrayStatus(const TrayStatus& status) {
   // The new icon is in place before the old one goes, so the taskbar never
   // holds a destroyed one.
   HICON previous = drawnIcon;
-  drawnIcon = status.iconText.empty() ? nullptr : makeTemperatureIcon(status.iconText, status.old);
+  drawnIcon = makeStatusIcon(status);
   trayIcon.hIcon = drawnIcon ? drawnIcon : programIcon;
   trayIcon.szInfoTitle[0] = '\0';
   trayIcon.szInfo[0] = '\0';
@@ -102,4 +160,10 @@ void showTrayBalloon(std::string_view title, std::string_view text) {
   copyText(trayIcon.szInfoTitle, title);
   copyText(trayIcon.szInfo, text);
   Shell_NotifyIconA(NIM_MODIFY, &trayIcon);
+}
+
+void showTrayWarning(std::string_view title, std::string_view text) {
+  trayIcon.dwInfoFlags = NIIF_WARNING | kRespectQuietTime;
+  showTrayBalloon(title, text);
+  trayIcon.dwInfoFlags = NIIF_INFO;
 }

@@ -24,3 +24,5 @@ void showTrayStatus(const TrayStatus& status);
 
 // A balloon with the information icon.
 void showTrayBalloon(std::string_view title, std::string_view text);
+// A balloon with the warning icon, unless the user has asked for quiet.
+void showTrayWarning(std::string_view title, std::string_view text);

@@ -44,6 +44,9 @@ TEST(LocalService, CommandLineCannotBeWidened) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(serviceCommandLine(c.program, 8642, c.url, c.key), c.line) << c.program;
+  // The alert sources' addresses are held to the same rule.
+  EXPECT_EQ(serviceCommandLine("a", 8642, "", "", "http://127.0.0.1:4001", "http://x\" --faults"),
+            "\"a\"" + fixed + " --nws-url \"http://127.0.0.1:4001\"");
 }
 
 TEST(LocalService, StartsAgainAtMostOnceAMinute) {

@@ -44,6 +44,7 @@ Settings sampleRecord() {
   copyText(record.urls[1], "http://127.0.0.1:8642/report/austin-tx");
   copyText(record.cities[1], "Austin, TX 100% sun");
   record.metric = true;
+  record.trayAlerts = true;  // as a file without the key gives it
   return record;
 }
 
@@ -103,11 +104,13 @@ TEST_F(SettingsFile, ReadsHandWrittenValues) {
   EXPECT_FALSE(settings.metric);  // an upper-case T is Fahrenheit
 
   EXPECT_FALSE(settings.trayTemperature);  // off unless the file says so
+  EXPECT_TRUE(settings.trayAlerts);        // on unless the file says otherwise
 
-  std::ofstream(settingsFile()) << "[General]\nMetric=t\n[Tray]\nTemperature=1\n";
+  std::ofstream(settingsFile()) << "[General]\nMetric=t\n[Tray]\nTemperature=1\nAlerts=0\n";
   loadSettings();
   EXPECT_TRUE(settings.metric);
   EXPECT_TRUE(settings.trayTemperature);
+  EXPECT_FALSE(settings.trayAlerts);
 }
 
 }  // namespace
