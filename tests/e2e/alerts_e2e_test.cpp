@@ -41,7 +41,7 @@ bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 // The alert sources' calls so far, as the stand-in counts them.
 std::string sourceCalls() {
-  return driver::fetchPage(environment("SKYVANE_FAKE_ALERTS") + "/calls").value_or("?");
+  return driver::fetchUncached(environment("SKYVANE_FAKE_ALERTS") + "/calls").value_or("?");
 }
 
 TEST(Alerts, ASevereAlertIsMarkedNamedAndBalloonedOnceAndTheOptionClearsIt) {
