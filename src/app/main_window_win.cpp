@@ -67,19 +67,12 @@ void chooseUnit(HWND window, bool metric) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
-void toggleTrayTemperature(HWND window) {
-  settings.trayTemperature = !settings.trayTemperature;
-  CheckMenuItem(trayMenu, IDM_TRAY_TEMPERATURE,
-                MF_BYCOMMAND | (settings.trayTemperature ? MF_CHECKED : MF_UNCHECKED));
-  saveTraySettings(settings);
-  onTrayOptionChanged(window);
-}
-
-void toggleTrayAlerts(HWND window) {
-  settings.trayAlerts = !settings.trayAlerts;
-  CheckMenuItem(trayMenu, IDM_TRAY_ALERTS,
-                MF_BYCOMMAND | (settings.trayAlerts ? MF_CHECKED : MF_UNCHECKED));
-  saveTrayAlerts(settings);
+// A tray option of the Metric sub-menu: its check mark, its line saved, and
+// the icon again.
+void toggleTrayOption(HWND window, bool& option, UINT item, bool (*save)(const Settings&)) {
+  option = !option;
+  CheckMenuItem(trayMenu, item, MF_BYCOMMAND | (option ? MF_CHECKED : MF_UNCHECKED));
+  save(settings);
   onTrayOptionChanged(window);
 }
 
@@ -107,10 +100,10 @@ void onCommand(HWND window, WORD command) {
       chooseUnit(window, true);
       break;
     case IDM_TRAY_TEMPERATURE:
-      toggleTrayTemperature(window);
+      toggleTrayOption(window, settings.trayTemperature, IDM_TRAY_TEMPERATURE, saveTraySettings);
       break;
     case IDM_TRAY_ALERTS:
-      toggleTrayAlerts(window);
+      toggleTrayOption(window, settings.trayAlerts, IDM_TRAY_ALERTS, saveTrayAlerts);
       break;
     case IDM_ABOUT:
       DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, aboutDialogProc, 0);

@@ -97,22 +97,25 @@ bool saveSettings(const Settings& record) {
   return saved;
 }
 
-bool saveTraySettings(const Settings& record) {
+namespace {
+
+// One [Tray] line, alone: the file of a user who never changed an option
+// stays as it was.
+bool saveTrayLine(std::string_view key, std::string_view value) {
   std::optional<std::string> path = settingsPath();
   if (!path) return false;
   makeSettingsFolder(*path);
-  bool saved = writeKey(*path, std::string(kTrayTemperatureKey),
-                        trayTemperatureValue(record.trayTemperature).data(), kTraySection);
+  bool saved = writeKey(*path, std::string(key), std::string(value).c_str(), kTraySection);
   if (!saved) warnUnsaved(*path);
   return saved;
 }
 
+}  // namespace
+
+bool saveTraySettings(const Settings& record) {
+  return saveTrayLine(kTrayTemperatureKey, trayTemperatureValue(record.trayTemperature));
+}
+
 bool saveTrayAlerts(const Settings& record) {
-  std::optional<std::string> path = settingsPath();
-  if (!path) return false;
-  makeSettingsFolder(*path);
-  bool saved = writeKey(*path, std::string(kTrayAlertsKey),
-                        trayAlertsValue(record.trayAlerts).data(), kTraySection);
-  if (!saved) warnUnsaved(*path);
-  return saved;
+  return saveTrayLine(kTrayAlertsKey, trayAlertsValue(record.trayAlerts));
 }

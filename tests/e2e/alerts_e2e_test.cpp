@@ -12,6 +12,7 @@
 #include "driver.h"
 #include "resource.h"
 #include "weather/tray_icon.h"
+#include "win_support.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ int balloonsShowing(const std::string& part) {
   int count = 0;
   for (const std::string& text : driver::shownTooltips()) count += contains(text, part);
   return count;
-}
-
-bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50))
-    if (condition()) return true;
-  return condition();
 }
 
 // The alert sources' calls so far, as the stand-in counts them.
