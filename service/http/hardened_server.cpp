@@ -1,6 +1,7 @@
 #include "service/http/hardened_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -17,6 +18,10 @@ constexpr std::size_t kMaxRequestLine = 8192;
 constexpr std::size_t kMaxHeaders = 100;
 // How long a kept-alive connection may idle while others wait for a worker.
 constexpr int kBusyIdleMs = 200;
+// How long a request's head may take while others wait for a worker: a
+// client sends a head in one go, so one still coming after this is holding
+// the worker rather than using it.
+constexpr int kBusyHeadMs = 1000;
 
 // The socket calls go through the library's own wrappers, which work on
 // every platform's sockets (and retry when a signal interrupts them).
@@ -46,6 +51,27 @@ constexpr int kStopSending = 1;
 bool isToken(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
          std::strchr("!#$%&'*+-.^_`|~", c) != nullptr;
+}
+
+bool namedAs(std::string_view name, std::string_view expected) {
+  return name.size() == expected.size() &&
+         std::equal(name.begin(), name.end(), expected.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+std::string_view trimmedValue(std::string_view value) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  return value;
+}
+
+// A line end without its CR: readers disagree on where such a line ends.
+bool hasBareLineFeed(std::string_view text) {
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+    if (at == 0 || text[at - 1] != '\r') return true;
+  return false;
 }
 
 struct HeadCheck {
@@ -78,7 +104,7 @@ HeadCheck checkHead(std::string_view head) {
     if (c <= 0x20 || c == 0x7f) visible = false;
   if (!known || !visible || (version != "HTTP/1.1" && version != "HTTP/1.0"))
     return check.status = 400, check;
-  std::size_t headers = 0;
+  std::size_t headers = 0, lengths = 0;
   for (std::size_t at = lineEnd + 2; at < head.size();) {
     std::size_t end = std::min(head.find("\r\n", at), head.size());
     if (end == at) break;  // the blank line
@@ -90,6 +116,18 @@ HeadCheck checkHead(std::string_view head) {
     for (unsigned char c : field)
       if ((c < 0x20 && c != '\t') || c == 0x7f) return check.status = 400, check;
     if (++headers > kMaxHeaders) return check.status = 431, check;
+    // The service takes no bodies. Whatever follows a head is read as the
+    // next request, so a head that announces a body, or frames it two ways,
+    // would let its body pass for a request of its own.
+    std::string_view name = field.substr(0, colon);
+    if (namedAs(name, "Transfer-Encoding")) return check.status = 400, check;
+    if (namedAs(name, "Content-Length")) {
+      std::string_view value = trimmedValue(field.substr(colon + 1));
+      bool digits = !value.empty() && std::all_of(value.begin(), value.end(),
+                                                  [](char c) { return c >= '0' && c <= '9'; });
+      if (!digits || ++lengths > 1) return check.status = 400, check;
+      if (value.find_first_not_of('0') != std::string_view::npos) check.status = 413;
+    }
     at = end + 2;
   }
   return check;
@@ -117,6 +155,8 @@ const char* reasonOf(int status) {
       return "Request Timeout";
     case 414:
       return "URI Too Long";
+    case 413:
+      return "Payload Too Large";
     case 431:
       return "Request Header Fields Too Large";
     case 503:
@@ -132,20 +172,29 @@ const char* reasonOf(int status) {
 // packet.
 class LimitedStream : public httplib::Stream {
  public:
-  LimitedStream(socket_t sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
+  // `queued`: connections waiting for a worker.
+  LimitedStream(socket_t sock, const ServerLimits& limits, const std::atomic<int>& queued)
+      : sock_(sock), limits_(limits), queued_(queued) {}
 
   enum class Head { Ready, Idle, Refused };
 
   // Reads the next request's head within its deadline and size. Refused: a
   // malformed, overlong or late head, whose `refusal` is set.
   Head readHead(HeadCheck& refusal) {
-    deadline_ = Clock::now() + std::chrono::milliseconds(limits_.headDeadlineMs);
+    auto begun = Clock::now();
+    deadline_ = begun + std::chrono::milliseconds(limits_.headDeadlineMs);
     requestBytes_ = 0;
     status_ = 0;
     in_.erase(0, begin_);
     begin_ = 0;
     for (;;) {
       std::size_t end = in_.find("\r\n\r\n");
+      std::string_view head = std::string_view(in_).substr(0, end == in_.npos ? end : end + 4);
+      if (hasBareLineFeed(head)) {
+        refusal = checkHead(head);
+        refusal.status = 400;
+        return Head::Refused;
+      }
       if (end != std::string::npos && end + 4 <= limits_.maxRequestBytes) {
         escapeExtraQueryMarks(end);
         end = in_.find("\r\n\r\n");
@@ -157,7 +206,7 @@ class LimitedStream : public httplib::Stream {
         if (!refusal.status) refusal.status = in_.find("\r\n") == std::string::npos ? 414 : 431;
         return Head::Refused;
       }
-      if (!waitFor(sock_, false, readWaitMs())) {
+      if (!waitForHead(begun)) {
         if (in_.empty()) return Head::Idle;
         refusal = checkHead(in_);
         refusal.status = 408;
@@ -247,6 +296,20 @@ class LimitedStream : public httplib::Stream {
     return int(std::clamp<long long>(left.count(), 0, limits_.readTimeoutMs));
   }
 
+  // Waits for more of a head begun at `begun`, in short slices: a head
+  // still coming past kBusyHeadMs gives its worker up while connections
+  // wait for one.
+  bool waitForHead(Clock::time_point begun) {
+    auto until = Clock::now() + std::chrono::milliseconds(readWaitMs());
+    for (;;) {
+      auto now = Clock::now();
+      if (now >= until) return false;
+      if (queued_ > 0 && now - begun >= std::chrono::milliseconds(kBusyHeadMs)) return false;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+      if (waitFor(sock_, false, int(std::min<long long>(left, 100)))) return true;
+    }
+  }
+
   // The program sends a query raw, '?' included (and Wine writes '?' for
   // letters it cannot convert); the library refuses a link with a second
   // '?' before reading its headers. Escaped, the query decodes the same.
@@ -264,6 +327,7 @@ class LimitedStream : public httplib::Stream {
 
   socket_t sock_;
   const ServerLimits& limits_;
+  const std::atomic<int>& queued_;
   Clock::time_point deadline_;
   std::size_t requestBytes_ = 0;
   std::string in_;
@@ -333,7 +397,7 @@ int HardenedServer::bindWithBacklog(const std::string& host, int port, int backl
 bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-  LimitedStream stream(sock, limits_);
+  LimitedStream stream(sock, limits_, queued_);
   std::string peer;
   int peerPort = 0;
   stream.get_remote_ip_and_port(peer, peerPort);

@@ -24,6 +24,12 @@ struct ClientLimitSettings {
   std::size_t maxClients = 100000;          // clients whose calls are counted at once, at most
 };
 
+// The network a client's address stands for, as its shares are counted: an
+// IPv4 address by its /24 ("192.0.2.0/24"), an IPv6 address by its /64
+// ("2001:db8:0:7::/64"), an IPv4 address mapped into IPv6 as IPv4. Anything
+// else is its own network.
+std::string networkOf(std::string_view address);
+
 struct ClientStats {
   long long callRefusals = 0, connectionRefusals = 0, waitRefusals = 0;
 };
@@ -38,6 +44,8 @@ class ClientLimits {
   std::string clientOf(std::string_view peer, std::string_view forwardedFor,
                        std::string_view realIp) const;
 
+  // Clients are counted by network (networkOf): addresses next to each
+  // other are one client's to take, IPv6 ones especially.
   // Takes one of the client's upstream calls, or refuses.
   bool trySpendCall(const std::string& client, Millis now);
 
