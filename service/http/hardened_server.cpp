@@ -77,7 +77,11 @@ bool hasBareLineFeed(std::string_view text) {
 struct HeadCheck {
   int status = 0;  // 0: well-formed
   std::string_view method, target;
+  bool shed = false;  // given up to free its worker
 };
+
+// When the connection a worker runs was accepted.
+thread_local Clock::time_point acceptedAt;
 
 // Checks a request's head, up to and including its blank line, as strictly
 // as the library will read it: one request line of a known method, a link of
@@ -180,9 +184,9 @@ class LimitedStream : public httplib::Stream {
 
   // Reads the next request's head within its deadline and size. Refused: a
   // malformed, overlong or late head, whose `refusal` is set.
-  Head readHead(HeadCheck& refusal) {
-    auto begun = Clock::now();
-    deadline_ = begun + std::chrono::milliseconds(limits_.headDeadlineMs);
+  // `begun`: when the head could start coming.
+  Head readHead(HeadCheck& refusal, Clock::time_point begun) {
+    deadline_ = Clock::now() + std::chrono::milliseconds(limits_.headDeadlineMs);
     requestBytes_ = 0;
     status_ = 0;
     in_.erase(0, begin_);
@@ -206,10 +210,12 @@ class LimitedStream : public httplib::Stream {
         if (!refusal.status) refusal.status = in_.find("\r\n") == std::string::npos ? 414 : 431;
         return Head::Refused;
       }
-      if (!waitForHead(begun)) {
+      bool shed = false;
+      if (!waitForHead(begun, shed)) {
         if (in_.empty()) return Head::Idle;
         refusal = checkHead(in_);
         refusal.status = 408;
+        refusal.shed = shed;
         return Head::Refused;
       }
       char chunk[4096];
@@ -299,12 +305,13 @@ class LimitedStream : public httplib::Stream {
   // Waits for more of a head begun at `begun`, in short slices: a head
   // still coming past kBusyHeadMs gives its worker up while connections
   // wait for one.
-  bool waitForHead(Clock::time_point begun) {
+  bool waitForHead(Clock::time_point begun, bool& shed) {
     auto until = Clock::now() + std::chrono::milliseconds(readWaitMs());
     for (;;) {
       auto now = Clock::now();
       if (now >= until) return false;
-      if (queued_ > 0 && now - begun >= std::chrono::milliseconds(kBusyHeadMs)) return false;
+      shed = queued_ > 0 && now - begun >= std::chrono::milliseconds(kBusyHeadMs);
+      if (shed) return false;
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
       if (waitFor(sock_, false, int(std::min<long long>(left, 100)))) return true;
     }
@@ -359,8 +366,9 @@ class CountingPool : public httplib::ThreadPool {
       : ThreadPool(workers), queued_(queued) {}
   void enqueue(std::function<void()> fn) override {
     ++queued_;
-    ThreadPool::enqueue([this, fn = std::move(fn)] {
+    ThreadPool::enqueue([this, fn = std::move(fn), at = Clock::now()] {
       --queued_;
+      acceptedAt = at;
       fn();
     });
   }
@@ -414,7 +422,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
   }
 
   auto closeBy = Clock::now() + std::chrono::milliseconds(limits_.connectionMs);
-  bool ok = true, refused = false;
+  bool ok = true, refused = false, shed = false;
   for (int served = 0; served < limits_.keepAliveRequests && is_running(); ++served) {
     // Between requests the connection may idle, up to the keep-alive time,
     // in short slices so that a stopping server does not wait for it; only
@@ -434,13 +442,16 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       if (!ready) break;
     }
     HeadCheck check;
-    auto head = stream.readHead(check);
+    // A client sends its first head as it connects: the time it waited for
+    // a worker counts.
+    auto head = stream.readHead(check, served == 0 ? acceptedAt : Clock::now());
     if (head == LimitedStream::Head::Idle) break;
     if (head == LimitedStream::Head::Refused) {
       std::string answer = errorAnswer(check.status, reasonOf(check.status));
       stream.answerDirectly(answer);
       logRequest(log_, peer, check.method, check.target, check.status, answer.size());
       refused = true;
+      shed = check.shed;
       break;
     }
     // However well-behaved, no client keeps a worker for long.
@@ -456,7 +467,8 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
     if (!stream.flush() || !ok || closed || last || refused) break;
   }
   stream.flush();
-  if (refused) {
+  // A head given up for its worker is not waited on any longer.
+  if (refused && !shed) {
     closeGently(sock);
   } else {
     httplib::detail::shutdown_socket(sock);
