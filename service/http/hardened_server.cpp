@@ -4,6 +4,8 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #include "service/weather/client_limits.h"
 #include "service/http/request_log.h"
@@ -176,9 +178,9 @@ const char* reasonOf(int status) {
 // packet.
 class LimitedStream : public httplib::Stream {
  public:
-  // `queued`: connections waiting for a worker.
-  LimitedStream(socket_t sock, const ServerLimits& limits, const std::atomic<int>& queued)
-      : sock_(sock), limits_(limits), queued_(queued) {}
+  // `crowded`: whether others wait for this connection's worker.
+  LimitedStream(socket_t sock, const ServerLimits& limits, std::function<bool()> crowded)
+      : sock_(sock), limits_(limits), crowded_(std::move(crowded)) {}
 
   enum class Head { Ready, Idle, Refused };
 
@@ -303,14 +305,14 @@ class LimitedStream : public httplib::Stream {
   }
 
   // Waits for more of a head begun at `begun`, in short slices: a head
-  // still coming past kBusyHeadMs gives its worker up while connections
-  // wait for one.
+  // still coming past kBusyHeadMs gives its worker up while others wait
+  // for it.
   bool waitForHead(Clock::time_point begun, bool& shed) {
     auto until = Clock::now() + std::chrono::milliseconds(readWaitMs());
     for (;;) {
       auto now = Clock::now();
       if (now >= until) return false;
-      shed = queued_ > 0 && now - begun >= std::chrono::milliseconds(kBusyHeadMs);
+      shed = now - begun >= std::chrono::milliseconds(kBusyHeadMs) && crowded_();
       if (shed) return false;
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
       if (waitFor(sock_, false, int(std::min<long long>(left, 100)))) return true;
@@ -334,7 +336,7 @@ class LimitedStream : public httplib::Stream {
 
   socket_t sock_;
   const ServerLimits& limits_;
-  const std::atomic<int>& queued_;
+  std::function<bool()> crowded_;
   Clock::time_point deadline_;
   std::size_t requestBytes_ = 0;
   std::string in_;
@@ -402,18 +404,39 @@ int HardenedServer::bindWithBacklog(const std::string& host, int port, int backl
   return bound;
 }
 
+bool HardenedServer::waitForShare(const std::string& peer) {
+  // One connection of a network whose share is taken waits a moment, while
+  // those of its connections whose heads are overdue give their place up;
+  // the network's other newcomers are refused at once.
+  if (clients_->tryHold(ClientLimits::ConnectionWanted, peer)) {
+    auto until = Clock::now() + std::chrono::milliseconds(kBusyHeadMs + 500);
+    bool got = false;
+    while (!got && Clock::now() < until && is_running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      got = clients_->tryHold(ClientLimits::Connection, peer, false);
+    }
+    clients_->release(ClientLimits::ConnectionWanted, peer);
+    if (got) return true;
+  }
+  return clients_->tryHold(ClientLimits::Connection, peer);
+}
+
 bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-  LimitedStream stream(sock, limits_, queued_);
   std::string peer;
   int peerPort = 0;
-  stream.get_remote_ip_and_port(peer, peerPort);
-
+  addressOf(sock, true, peer, peerPort);
   // A client directly connected holds a few workers at most; a trusted
   // proxy multiplexes many clients and limits them itself.
   bool held = clients_ && !clients_->isTrustedProxy(peer);
-  if (held && !clients_->tryHold(ClientLimits::Connection, peer)) {
+  // Whether others wait for this connection's worker: connections for any
+  // worker, or a newcomer of its network for its place.
+  auto crowded = [this, held, &peer] {
+    return queued_ > 0 || (held && clients_->holds(ClientLimits::ConnectionWanted, peer));
+  };
+  LimitedStream stream(sock, limits_, crowded);
+  if (held && !clients_->tryHold(ClientLimits::Connection, peer, false) && !waitForShare(peer)) {
     std::string answer = errorAnswer(503, reasonOf(503));
     stream.answerDirectly(answer);
     logRequest(log_, peer, "-", "-", 503, answer.size());
@@ -432,7 +455,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       int waited = 0;
       bool ready = false;
       auto idleMs = [&] {
-        return queued_ > 0 ? std::min(kBusyIdleMs, limits_.keepAliveMs) : limits_.keepAliveMs;
+        return crowded() ? std::min(kBusyIdleMs, limits_.keepAliveMs) : limits_.keepAliveMs;
       };
       while (!ready && waited < idleMs() && is_running()) {
         int slice = std::min(100, limits_.keepAliveMs - waited);

@@ -142,14 +142,15 @@ bool ClientLimits::trySpendCall(const std::string& address, Millis now) {
   return true;
 }
 
-bool ClientLimits::tryHold(Held what, const std::string& address) {
+bool ClientLimits::tryHold(Held what, const std::string& address, bool counted) {
   const std::string client = networkOf(address);
-  int cap = what == Connection ? settings_.connections : settings_.waiting;
+  int cap = what == Connection ? settings_.connections : what == Waiting ? settings_.waiting : 1;
   std::lock_guard<std::mutex> guard(mutex_);
   int& count = held_[what][client];
   if (count >= cap) {
     if (count == 0) held_[what].erase(client);
-    ++(what == Connection ? stats_.connectionRefusals : stats_.waitRefusals);
+    if (counted && what != ConnectionWanted)
+      ++(what == Connection ? stats_.connectionRefusals : stats_.waitRefusals);
     return false;
   }
   ++count;
@@ -161,6 +162,12 @@ void ClientLimits::release(Held what, const std::string& address) {
   std::lock_guard<std::mutex> guard(mutex_);
   auto found = held_[what].find(client);
   if (found != held_[what].end() && --found->second <= 0) held_[what].erase(found);
+}
+
+bool ClientLimits::holds(Held what, const std::string& address) {
+  const std::string client = networkOf(address);
+  std::lock_guard<std::mutex> guard(mutex_);
+  return held_[what].contains(client);
 }
 
 ClientStats ClientLimits::stats() {

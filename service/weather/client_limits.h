@@ -49,11 +49,16 @@ class ClientLimits {
   // Takes one of the client's upstream calls, or refuses.
   bool trySpendCall(const std::string& client, Millis now);
 
-  enum Held { Connection, Waiting };
-  // Counts one more connection or waiting request of the client, or refuses
-  // when it holds its share already; each success needs one release.
-  bool tryHold(Held what, const std::string& client);
+  // Connection: an open connection; Waiting: a request waiting on the
+  // upstream; ConnectionWanted: a connection waiting for one of its
+  // network's while they are all taken (one at a time).
+  enum Held { Connection, Waiting, ConnectionWanted };
+  // Counts one more of the client's, or refuses when it holds its share
+  // already (a refusal counted in the stats unless `counted` is false);
+  // each success needs one release.
+  bool tryHold(Held what, const std::string& client, bool counted = true);
   void release(Held what, const std::string& client);
+  bool holds(Held what, const std::string& client);
 
   ClientStats stats();
   const ClientLimitSettings& settings() const { return settings_; }
@@ -67,6 +72,6 @@ class ClientLimits {
   std::mutex mutex_;
   std::unordered_map<std::string, Calls> calls_;
   Millis nextSweep_ = 0;
-  std::unordered_map<std::string, int> held_[2];
+  std::unordered_map<std::string, int> held_[3];
   ClientStats stats_;
 };

@@ -373,19 +373,30 @@ TEST(Http, AClientHoldsOnlyItsShare) {
   ASSERT_GT(port, 0);
   Running running{server, std::thread([&] { server.listen_after_bind(); })};
 
-  // Two silent connections of 127.0.0.2 hold two workers...
+  // Two silent connections of 127.0.0.2 take its network's share...
   int held[2] = {connectFrom(port, "127.0.0.2"), connectFrom(port, "127.0.0.2")};
-  for (int i = 0; i < 200 && clients.stats().connectionRefusals == 0; ++i) {
-    // ...and a third is turned away at once.
-    RawExchange third =
-        rawExchange(port, {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n"}, 0, "127.0.0.2");
-    if (third.received.starts_with("HTTP/1.1 503")) break;
-  }
-  EXPECT_EQ(clients.stats().connectionRefusals, 1);
+  auto shareTaken = [&] {
+    if (!clients.tryHold(ClientLimits::Connection, "127.0.0.2", false)) return true;
+    clients.release(ClientLimits::Connection, "127.0.0.2");
+    return false;
+  };
+  for (int i = 0; i < 500 && !shareTaken(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // ...a newcomer of the network waits for the place of one whose head is
+  // overdue, and meanwhile any other is turned away at once.
   const std::string get = "GET /report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n";
-  // Clients are counted by /24: another address of it is the same client,
-  // one of another network is not.
-  EXPECT_TRUE(rawExchange(port, {get}, 0, "127.0.0.4").received.starts_with("HTTP/1.1 503"));
+  RawExchange third;
+  std::thread waiting([&] { third = rawExchange(port, {get}, 0, "127.0.0.5"); });
+  for (int i = 0; i < 500 && !clients.holds(ClientLimits::ConnectionWanted, "127.0.0.5"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  RawExchange fourth = rawExchange(port, {get}, 0, "127.0.0.4");
+  waiting.join();
+
+  EXPECT_TRUE(fourth.received.starts_with("HTTP/1.1 503")) << fourth.received;
+  EXPECT_LT(fourth.took, std::chrono::milliseconds(1000));
+  EXPECT_TRUE(third.received.starts_with("HTTP/1.1 200")) << third.received;
+  EXPECT_EQ(clients.stats().connectionRefusals, 1);
+  // Another network is another client.
   EXPECT_TRUE(rawExchange(port, {get}, 0, "127.0.1.4").received.starts_with("HTTP/1.1 200"));
   for (int sock : held) close(sock);
 
