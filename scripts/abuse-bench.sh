@@ -14,8 +14,9 @@
 #              instances directly and through nginx, again and again
 #   smuggling  requests whose body is another request, through nginx,
 #              while others read their places
-#   slowheads  128 connections from 8 /24s to one instance, each sending its
-#              head a line at a time; the person asks that instance directly
+#   slowheads  128 connections from 8 /24s and 16 from the person's own /24
+#              to one instance, each sending its head a line at a time; the
+#              person asks that instance directly
 # Meanwhile the person (127.0.1.1) reads three northern places and
 # searches once a second, and asks for one place new to the service. Prints,
 # per attack, the person's statuses, p99 and readings' age, the new place's
@@ -226,7 +227,8 @@ def smuggling(end, tally):
 
 def slowheads(end, tally):
     def run(n):
-        source = f"127.0.{8 + n // 16}.{n % 16 + 1}"
+        # 8 networks of 16, then 16 more of the person's own network.
+        source = f"127.0.{8 + n // 16}.{n % 16 + 1}" if n < 128 else f"127.0.1.{n - 126}"
         while time.monotonic() < end:
             try:
                 s = socket.create_connection(("127.0.0.1", first), timeout=5,
@@ -239,7 +241,7 @@ def slowheads(end, tally):
             except Exception:
                 pass
             tally.add("closed")
-    return threads_of(run, 128)
+    return threads_of(run, 144)
 
 status, body, c = get(nginx, bait, "127.0.22.1")
 c.close()
