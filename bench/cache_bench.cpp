@@ -16,7 +16,7 @@ struct Full {
   CallBudget budget{{1 << 30, 1 << 30, 1 << 30, 0}};
   std::atomic<Millis> clock{0};
   WeatherCache cache{[](double, double) {
-                       return UpstreamResult{Reading{70, 68}, ""};
+                       return UpstreamResult{Reading{70, 68, 0}, ""};
                      },
                      budget, [this] { return clock.load(); }};
   Full() {

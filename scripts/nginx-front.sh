@@ -5,7 +5,9 @@
 #
 #   scripts/nginx-front.sh           200 concurrent clients ask for one place;
 #                                    passes when all get the stand-in's numbers
-#                                    and the stand-in saw exactly one call
+#                                    and the stand-in saw exactly one call, and
+#                                    requests that smuggle a request in their
+#                                    body leave each link its own page
 #   scripts/nginx-front.sh --bench   wrk at 8 and 64 connections: cached report
 #                                    pages from the service alone, through
 #                                    nginx's cache, and a static copy from nginx
@@ -74,7 +76,7 @@ PY
   exit 0
 fi
 
-# 200 clients at once, each with its own connection and address, for one place.
+# 200 clients at once, each with its own connection and network, for one place.
 python3 - "$nginx_port" <<'PY'
 import http.client, sys, threading
 port = sys.argv[1]
@@ -83,7 +85,7 @@ results = []
 lock = threading.Lock()
 def client(n):
     connection = http.client.HTTPConnection("127.0.0.1", int(port), timeout=30,
-                                            source_address=(f"127.0.{n // 250}.{n % 250 + 2}", 0))
+                                            source_address=(f"127.0.{n + 2}.1", 0))
     barrier.wait()
     try:
         connection.request("GET", "/report/austin-tx")
@@ -104,3 +106,38 @@ PY
 calls=$(python3 -c "import urllib.request as u; print(u.urlopen('http://127.0.0.1:$fake_port/calls').read().decode().strip())")
 echo "the stand-in forecast server saw $calls call(s)"
 [[ "$calls" == 1 ]]
+
+# Requests whose body is another request, through nginx: the links asked
+# for next (on the kept-alive connections to the instances) get their own
+# pages, then and from nginx's cache; other methods are refused.
+python3 - "$nginx_port" <<'PY'
+import http.client, socket, sys
+nginx, ok = int(sys.argv[1]), True
+smuggled = b"GET /report/austin-tx HTTP/1.1\r\nHost: x\r\n\r\n"
+attack = (b"GET /?location=paris HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+          b"Content-Length: %d\r\n\r\n" % len(smuggled) + smuggled)
+places = {"/report/oslo-norway": "Oslo, Norway", "/report/tokyo-japan": "Tokyo, Japan",
+          "/report/new-york-ny": "New York, NY",
+          "/report/london-united-kingdom": "London, United Kingdom"}
+for link, name in places.items():
+    for _ in range(20):
+        s = socket.create_connection(("127.0.0.1", nginx), 5, source_address=("127.0.4.1", 0))
+        s.sendall(attack)
+        while s.recv(65536):
+            pass
+        s.close()
+    for n in range(3):
+        c = http.client.HTTPConnection("127.0.0.1", nginx, timeout=10,
+                                       source_address=(f"127.0.{5 + n}.1", 0))
+        c.request("GET", link)
+        r = c.getresponse()
+        body = r.read().decode("latin-1")
+        if r.status != 200 or name not in body or "Austin" in body:
+            print(f"{link}: {r.status}, not its own page")
+            ok = False
+c = http.client.HTTPConnection("127.0.0.1", nginx, timeout=10, source_address=("127.0.9.1", 0))
+c.request("POST", "/report/oslo-norway", body="x")
+r = c.getresponse()
+print(f"after requests smuggling others, each link got its own page: {ok}; a POST gets {r.status}")
+sys.exit(0 if ok and r.status == 403 else 1)
+PY

@@ -1,6 +1,7 @@
 // skyvane-service: the weather service. Reads its options, builds a place
 // source and the weather behind it, and runs the server.
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -91,6 +92,11 @@ int main(int argc, char** argv) {
   if (!source) return 1;
   std::size_t count = source->count;
 
+  // No client, and no crowd of requests waiting on the upstream, holds more
+  // than half the workers.
+  int half = std::max(1, options->threads / 2);
+  options->clients.connections = std::min(options->clients.connections, half);
+  options->cacheTimes.maxWaiting = half;
   ClientLimits clients(options->clients);
   server.guard(&clients, &std::cout);
   options->upstream.userAgent = "skyvane-service/" SKYVANE_VERSION;

@@ -1,9 +1,12 @@
 #include "service/http/hardened_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string_view>
+#include <thread>
 
 #include "service/weather/client_limits.h"
 #include "service/http/request_log.h"
@@ -28,6 +31,10 @@ constexpr std::size_t kMaxRequestLine = 8192;
 constexpr std::size_t kMaxHeaders = 100;
 // How long a kept-alive connection may idle while others wait for a worker.
 constexpr int kBusyIdleMs = 200;
+// How long a request's head may take while others wait for a worker: a
+// client sends a head in one go, so one still coming after this is holding
+// the worker rather than using it.
+constexpr int kBusyHeadMs = 1000;
 
 // The socket calls go through the library's own wrappers, which work on
 // every platform's sockets (and retry when a signal interrupts them).
@@ -59,10 +66,35 @@ bool isToken(char c) {
          std::strchr("!#$%&'*+-.^_`|~", c) != nullptr;
 }
 
+bool namedAs(std::string_view name, std::string_view expected) {
+  return name.size() == expected.size() &&
+         std::equal(name.begin(), name.end(), expected.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+std::string_view trimmedValue(std::string_view value) {
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  return value;
+}
+
+// A line end without its CR: readers disagree on where such a line ends.
+bool hasBareLineFeed(std::string_view text) {
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+    if (at == 0 || text[at - 1] != '\r') return true;
+  return false;
+}
+
 struct HeadCheck {
   int status = 0;  // 0: well-formed
   std::string_view method, target;
+  bool shed = false;  // given up to free its worker
 };
+
+// When the connection a worker runs was accepted.
+thread_local Clock::time_point acceptedAt;
 
 // Checks a request's head, up to and including its blank line, as strictly
 // as the library will read it: one request line of a known method, a link of
@@ -89,7 +121,7 @@ HeadCheck checkHead(std::string_view head) {
     if (c <= 0x20 || c == 0x7f) visible = false;
   if (!known || !visible || (version != "HTTP/1.1" && version != "HTTP/1.0"))
     return check.status = 400, check;
-  std::size_t headers = 0;
+  std::size_t headers = 0, lengths = 0;
   for (std::size_t at = lineEnd + 2; at < head.size();) {
     std::size_t end = std::min(head.find("\r\n", at), head.size());
     if (end == at) break;  // the blank line
@@ -101,6 +133,18 @@ HeadCheck checkHead(std::string_view head) {
     for (unsigned char c : field)
       if ((c < 0x20 && c != '\t') || c == 0x7f) return check.status = 400, check;
     if (++headers > kMaxHeaders) return check.status = 431, check;
+    // The service takes no bodies. Whatever follows a head is read as the
+    // next request, so a head that announces a body, or frames it two ways,
+    // would let its body pass for a request of its own.
+    std::string_view name = field.substr(0, colon);
+    if (namedAs(name, "Transfer-Encoding")) return check.status = 400, check;
+    if (namedAs(name, "Content-Length")) {
+      std::string_view value = trimmedValue(field.substr(colon + 1));
+      bool digits = !value.empty() && std::all_of(value.begin(), value.end(),
+                                                  [](char c) { return c >= '0' && c <= '9'; });
+      if (!digits || ++lengths > 1) return check.status = 400, check;
+      if (value.find_first_not_of('0') != std::string_view::npos) check.status = 413;
+    }
     at = end + 2;
   }
   return check;
@@ -128,6 +172,8 @@ const char* reasonOf(int status) {
       return "Request Timeout";
     case 414:
       return "URI Too Long";
+    case 413:
+      return "Payload Too Large";
     case 431:
       return "Request Header Fields Too Large";
     case 503:
@@ -143,13 +189,16 @@ const char* reasonOf(int status) {
 // packet.
 class LimitedStream : public httplib::Stream {
  public:
-  LimitedStream(socket_t sock, const ServerLimits& limits) : sock_(sock), limits_(limits) {}
+  // `crowded`: whether others wait for this connection's worker.
+  LimitedStream(socket_t sock, const ServerLimits& limits, std::function<bool()> crowded)
+      : sock_(sock), limits_(limits), crowded_(std::move(crowded)) {}
 
   enum class Head { Ready, Idle, Refused };
 
   // Reads the next request's head within its deadline and size. Refused: a
   // malformed, overlong or late head, whose `refusal` is set.
-  Head readHead(HeadCheck& refusal) {
+  // `begun`: when the head could start coming.
+  Head readHead(HeadCheck& refusal, Clock::time_point begun) {
     deadline_ = Clock::now() + std::chrono::milliseconds(limits_.headDeadlineMs);
     requestBytes_ = 0;
     status_ = 0;
@@ -157,6 +206,12 @@ class LimitedStream : public httplib::Stream {
     begin_ = 0;
     for (;;) {
       std::size_t end = in_.find("\r\n\r\n");
+      std::string_view head = std::string_view(in_).substr(0, end == in_.npos ? end : end + 4);
+      if (hasBareLineFeed(head)) {
+        refusal = checkHead(head);
+        refusal.status = 400;
+        return Head::Refused;
+      }
       if (end != std::string::npos && end + 4 <= limits_.maxRequestBytes) {
         escapeExtraQueryMarks(end);
         end = in_.find("\r\n\r\n");
@@ -168,10 +223,12 @@ class LimitedStream : public httplib::Stream {
         if (!refusal.status) refusal.status = in_.find("\r\n") == std::string::npos ? 414 : 431;
         return Head::Refused;
       }
-      if (!waitFor(sock_, false, readWaitMs())) {
+      bool shed = false;
+      if (!waitForHead(begun, shed)) {
         if (in_.empty()) return Head::Idle;
         refusal = checkHead(in_);
         refusal.status = 408;
+        refusal.shed = shed;
         return Head::Refused;
       }
       char chunk[4096];
@@ -258,6 +315,21 @@ class LimitedStream : public httplib::Stream {
     return int(std::clamp<long long>(left.count(), 0, limits_.readTimeoutMs));
   }
 
+  // Waits for more of a head begun at `begun`, in short slices: a head
+  // still coming past kBusyHeadMs gives its worker up while others wait
+  // for it.
+  bool waitForHead(Clock::time_point begun, bool& shed) {
+    auto until = Clock::now() + std::chrono::milliseconds(readWaitMs());
+    for (;;) {
+      auto now = Clock::now();
+      if (now >= until) return false;
+      shed = now - begun >= std::chrono::milliseconds(kBusyHeadMs) && crowded_();
+      if (shed) return false;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+      if (waitFor(sock_, false, int(std::min<long long>(left, 100)))) return true;
+    }
+  }
+
   // The program sends a query raw, '?' included (and Wine writes '?' for
   // letters it cannot convert); the library refuses a link with a second
   // '?' before reading its headers. Escaped, the query decodes the same.
@@ -275,6 +347,7 @@ class LimitedStream : public httplib::Stream {
 
   socket_t sock_;
   const ServerLimits& limits_;
+  std::function<bool()> crowded_;
   Clock::time_point deadline_;
   std::size_t requestBytes_ = 0;
   std::string in_;
@@ -306,8 +379,9 @@ class CountingPool : public httplib::ThreadPool {
       : ThreadPool(workers), queued_(queued) {}
   void enqueue(std::function<void()> fn) override {
     ++queued_;
-    ThreadPool::enqueue([this, fn = std::move(fn)] {
+    ThreadPool::enqueue([this, fn = std::move(fn), at = Clock::now()] {
       --queued_;
+      acceptedAt = at;
       fn();
     });
   }
@@ -341,18 +415,39 @@ int HardenedServer::bindWithBacklog(const std::string& host, int port, int backl
   return bound;
 }
 
+bool HardenedServer::waitForShare(const std::string& peer) {
+  // One connection of a network whose share is taken waits a moment, while
+  // those of its connections whose heads are overdue give their place up;
+  // the network's other newcomers are refused at once.
+  if (clients_->tryHold(ClientLimits::ConnectionWanted, peer)) {
+    auto until = Clock::now() + std::chrono::milliseconds(kBusyHeadMs + 500);
+    bool got = false;
+    while (!got && Clock::now() < until && is_running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      got = clients_->tryHold(ClientLimits::Connection, peer, false);
+    }
+    clients_->release(ClientLimits::ConnectionWanted, peer);
+    if (got) return true;
+  }
+  return clients_->tryHold(ClientLimits::Connection, peer);
+}
+
 bool HardenedServer::process_and_close_socket(socket_t sock) {
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-  LimitedStream stream(sock, limits_);
   std::string peer;
   int peerPort = 0;
-  stream.get_remote_ip_and_port(peer, peerPort);
-
+  addressOf(sock, true, peer, peerPort);
   // A client directly connected holds a few workers at most; a trusted
   // proxy multiplexes many clients and limits them itself.
   bool held = clients_ && !clients_->isTrustedProxy(peer);
-  if (held && !clients_->tryHold(ClientLimits::Connection, peer)) {
+  // Whether others wait for this connection's worker: connections for any
+  // worker, or a newcomer of its network for its place.
+  auto crowded = [this, held, &peer] {
+    return queued_ > 0 || (held && clients_->holds(ClientLimits::ConnectionWanted, peer));
+  };
+  LimitedStream stream(sock, limits_, crowded);
+  if (held && !clients_->tryHold(ClientLimits::Connection, peer, false) && !waitForShare(peer)) {
     std::string answer = errorAnswer(503, reasonOf(503));
     stream.answerDirectly(answer);
     logRequest(log_, peer, "-", "-", 503, answer.size());
@@ -361,7 +456,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
   }
 
   auto closeBy = Clock::now() + std::chrono::milliseconds(limits_.connectionMs);
-  bool ok = true, refused = false;
+  bool ok = true, refused = false, shed = false;
   for (int served = 0; served < limits_.keepAliveRequests && is_running(); ++served) {
     // Between requests the connection may idle, up to the keep-alive time,
     // in short slices so that a stopping server does not wait for it; only
@@ -371,7 +466,7 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       int waited = 0;
       bool ready = false;
       auto idleMs = [&] {
-        return queued_ > 0 ? std::min(kBusyIdleMs, limits_.keepAliveMs) : limits_.keepAliveMs;
+        return crowded() ? std::min(kBusyIdleMs, limits_.keepAliveMs) : limits_.keepAliveMs;
       };
       while (!ready && waited < idleMs() && is_running()) {
         int slice = std::min(100, limits_.keepAliveMs - waited);
@@ -381,13 +476,16 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
       if (!ready) break;
     }
     HeadCheck check;
-    auto head = stream.readHead(check);
+    // A client sends its first head as it connects: the time it waited for
+    // a worker counts.
+    auto head = stream.readHead(check, served == 0 ? acceptedAt : Clock::now());
     if (head == LimitedStream::Head::Idle) break;
     if (head == LimitedStream::Head::Refused) {
       std::string answer = errorAnswer(check.status, reasonOf(check.status));
       stream.answerDirectly(answer);
       logRequest(log_, peer, check.method, check.target, check.status, answer.size());
       refused = true;
+      shed = check.shed;
       break;
     }
     // However well-behaved, no client keeps a worker for long.
@@ -403,7 +501,8 @@ bool HardenedServer::process_and_close_socket(socket_t sock) {
     if (!stream.flush() || !ok || closed || last || refused) break;
   }
   stream.flush();
-  if (refused) {
+  // A head given up for its worker is not waited on any longer.
+  if (refused && !shed) {
     closeGently(sock);
   } else {
     httplib::detail::shutdown_socket(sock);

@@ -41,6 +41,9 @@ class HardenedServer : public httplib::Server {
   // The library's own private virtual, not its public interface: see the
   // version check in hardened_server.cpp.
   bool process_and_close_socket(socket_t sock) override;
+  // Whether `peer`, whose network's connections are all taken, gets one
+  // after all; refused, it holds none.
+  bool waitForShare(const std::string& peer);
   ServerLimits limits_;
   ClientLimits* clients_ = nullptr;
   std::ostream* log_ = nullptr;

@@ -24,6 +24,12 @@ struct ClientLimitSettings {
   std::size_t maxClients = 100000;          // clients whose calls are counted at once, at most
 };
 
+// The network a client's address stands for, as its shares are counted: an
+// IPv4 address by its /24 ("192.0.2.0/24"), an IPv6 address by its /64
+// ("2001:db8:0:7::/64"), an IPv4 address mapped into IPv6 as IPv4. Anything
+// else is its own network.
+std::string networkOf(std::string_view address);
+
 struct ClientStats {
   long long callRefusals = 0, connectionRefusals = 0, waitRefusals = 0;
 };
@@ -38,14 +44,21 @@ class ClientLimits {
   std::string clientOf(std::string_view peer, std::string_view forwardedFor,
                        std::string_view realIp) const;
 
+  // Clients are counted by network (networkOf): addresses next to each
+  // other are one client's to take, IPv6 ones especially.
   // Takes one of the client's upstream calls, or refuses.
   bool trySpendCall(const std::string& client, Millis now);
 
-  enum Held { Connection, Waiting };
-  // Counts one more connection or waiting request of the client, or refuses
-  // when it holds its share already; each success needs one release.
-  bool tryHold(Held what, const std::string& client);
+  // Connection: an open connection; Waiting: a request waiting on the
+  // upstream; ConnectionWanted: a connection waiting for one of its
+  // network's while they are all taken (one at a time).
+  enum Held { Connection, Waiting, ConnectionWanted };
+  // Counts one more of the client's, or refuses when it holds its share
+  // already (a refusal counted in the stats unless `counted` is false);
+  // each success needs one release.
+  bool tryHold(Held what, const std::string& client, bool counted = true);
   void release(Held what, const std::string& client);
+  bool holds(Held what, const std::string& client);
 
   ClientStats stats();
   const ClientLimitSettings& settings() const { return settings_; }
@@ -59,6 +72,6 @@ class ClientLimits {
   std::mutex mutex_;
   std::unordered_map<std::string, Calls> calls_;
   Millis nextSweep_ = 0;
-  std::unordered_map<std::string, int> held_[2];
+  std::unordered_map<std::string, int> held_[3];
   ClientStats stats_;
 };

@@ -26,6 +26,8 @@ std::optional<double> temperature(const nlohmann::json& current, const char* fie
 
 UpstreamResult failure(std::string why) { return {std::nullopt, std::move(why)}; }
 
+UpstreamResult readForecast(int status, std::string_view body);
+
 // "current.time" is the place's local time ("2026-01-15T08:00") with
 // timezone=auto; "utc_offset_seconds" brings it back to UTC.
 std::optional<std::int64_t> observedAt(const nlohmann::json& document,
@@ -74,7 +76,26 @@ std::int64_t observedTime(const Reading& reading, std::int64_t fetchedAt) {
   return std::min(*reading.observedAt, fetchedAt);
 }
 
+UpstreamResult currentAt(UpstreamResult result, std::int64_t fetchedAt) {
+  constexpr std::int64_t kOldest = 3 * 3600, kAhead = 15 * 60;
+  if (!result.reading) return result;
+  auto at = result.reading->observedAt;
+  if (!at || *at < fetchedAt - kOldest || *at > fetchedAt + kAhead) {
+    result.reading.reset();
+    result.error = "not current conditions";
+  }
+  return result;
+}
+
 UpstreamResult parseForecast(int status, std::string_view body) {
+  UpstreamResult result = readForecast(status, body);
+  result.status = status;
+  return result;
+}
+
+namespace {
+
+UpstreamResult readForecast(int status, std::string_view body) {
   if (status != 200) return failure("status " + std::to_string(status));
   if (body.size() > kMaxForecastBytes) return failure("answer too large");
   // Values nested too deep are dropped while parsing, so the document stays small and shallow.
@@ -89,13 +110,14 @@ UpstreamResult parseForecast(int status, std::string_view body) {
   if (current == document.end() || !current->is_object()) return failure("no current conditions");
   // The request asks for Fahrenheit; an answer in other units must not be
   // shown as if it were.
-  if (auto units = document.find("current_units"); units != document.end()) {
-    for (const char* field : {"temperature_2m", "apparent_temperature"}) {
-      if (!units->is_object() || units->value(field, "") !=
-                                     "\xC2\xB0"
-                                     "F")
-        return failure("not in Fahrenheit");
-    }
+  // Units left out are not known to be Fahrenheit either.
+  auto units = document.find("current_units");
+  for (const char* field : {"temperature_2m", "apparent_temperature"}) {
+    if (units == document.end() || !units->is_object() ||
+        units->value(field, "") !=
+            "\xC2\xB0"
+            "F")
+      return failure("not in Fahrenheit");
   }
   auto temperatureF = temperature(*current, "temperature_2m");
   auto feelsLikeF = temperature(*current, "apparent_temperature");
@@ -107,6 +129,8 @@ UpstreamResult parseForecast(int status, std::string_view body) {
     reading.utcOffsetS = int(offset->get<std::int64_t>());
   return {reading, {}};
 }
+
+}  // namespace
 
 std::string forecastTarget(double latitude, double longitude, std::string_view apiKey) {
   char coordinates[64];

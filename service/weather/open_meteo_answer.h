@@ -27,8 +27,14 @@ struct UpstreamResult {
 
 // Reads a forecast answer. Anything but status 200 with a JSON object whose
 // "current" holds finite, plausible "temperature_2m" and
-// "apparent_temperature" in °F is a failure, never a reading.
+// "apparent_temperature", and whose "current_units" says they are in °F, is
+// a failure, never a reading. The result carries `status`.
 UpstreamResult parseForecast(int status, std::string_view body);
+
+// The result unless its reading was observed more than 3 hours before
+// `fetchedAt` (seconds), more than 15 minutes after it, or at no time it
+// says: such a reading is old weather, and fails like a wrong answer.
+UpstreamResult currentAt(UpstreamResult result, std::int64_t fetchedAt);
 
 // The time to show for a reading fetched at `fetchedAt` (seconds): the
 // upstream's own, unless it lies in the future or hours before the fetch.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -69,6 +70,7 @@ Lookup WeatherCache::fallback(const Entry& entry, Millis now) {
 
 bool WeatherCache::admit(Entry& entry, Millis now, const std::string& client) {
   if (entry.inFlight || now < entry.retryAfter || now < pausedUntil_) return false;
+  if (tripped_ && probing_) return false;
   if (clients_ && !client.empty() && !clients_->trySpendCall(client, now)) {
     ++stats_.clientRefusals;
     return false;
@@ -81,6 +83,8 @@ bool WeatherCache::admit(Entry& entry, Millis now, const std::string& client) {
     return false;
   }
   entry.inFlight = true;
+  entry.probe = tripped_;
+  probing_ = tripped_;
   return true;
 }
 
@@ -92,31 +96,54 @@ UpstreamResult WeatherCache::call(const Entry& entry) {
   }
 }
 
-void WeatherCache::land(Entry& entry, const UpstreamResult& result) {
+bool WeatherCache::land(Entry& entry, UpstreamResult result) {
   Millis now = clock_();
   entry.inFlight = false;
+  bool probe = std::exchange(entry.probe, false);
+  if (probe) probing_ = false;
   landed_.notify_all();
   ++stats_.upstreamCalls;
+  result = currentAt(std::move(result), now / 1000);
+  bool told = result.status == 429 || (result.status == 503 && result.retryAfterS >= 0);
+  bool upstreamFailed = !told && (result.status == 0 || result.status >= 500);
+  if (result.reading || (!told && !upstreamFailed && probe)) {
+    // The upstream answered: whatever paused it is over.
+    failuresInRow_ = 0;
+    tripped_ = false;
+    nextPause_ = times_.pause;
+  }
   if (result.reading) {
     entry.reading = result.reading;
     entry.fetchedAt = now;
-    failuresInRow_ = 0;
-    return;
+    return true;
   }
   ++stats_.upstreamFailures;
+  if (!told && !upstreamFailed) {
+    // An answer about this place (not found, out of coverage, a reading
+    // that is not current): this place waits, every other goes on.
+    entry.retryAfter = now + times_.placeRetry;
+    return false;
+  }
   entry.retryAfter = now + times_.retry;
-  // Told to come back later, or failing again and again: leave the upstream
+  // Told to come back later, or down again and again: leave the upstream
   // alone for a while rather than spend the budget on more failures.
   Millis pause = 0;
-  if (result.status == 429 || (result.status == 503 && result.retryAfterS >= 0))
+  if (told) {
     pause = result.retryAfterS >= 0 ? Millis(result.retryAfterS) * 1000 : times_.retryAfterDefault;
-  else if (++failuresInRow_ >= times_.pauseAfterFailures)
+    pause = std::clamp<Millis>(pause, 1'000, times_.maxRetryAfter);
+  } else if (probe) {
+    pause = nextPause_;
+    nextPause_ = std::min(times_.maxPause, nextPause_ * 2);
+  } else if (!tripped_ && ++failuresInRow_ >= times_.pauseAfterFailures) {
+    tripped_ = true;
     pause = times_.pause;
+    nextPause_ = std::min(times_.maxPause, times_.pause * 2);
+  }
   if (pause > 0) {
-    pausedUntil_ =
-        std::max(pausedUntil_, now + std::clamp<Millis>(pause, 1'000, times_.maxRetryAfter));
+    pausedUntil_ = std::max(pausedUntil_, now + pause);
     ++stats_.pauses;
   }
+  return false;
 }
 
 void WeatherCache::refreshLoop() {
@@ -129,7 +156,7 @@ void WeatherCache::refreshLoop() {
     lock.unlock();
     UpstreamResult result = call(*entry);
     lock.lock();
-    land(*entry, result);
+    land(*entry, std::move(result));
   }
 }
 
@@ -178,6 +205,12 @@ Lookup WeatherCache::get(double latitude, double longitude, const std::string& c
     ++stats_.clientRefusals;
     return fallback(*entry, now);
   }
+  // Waiting requests hold workers: past a share of them, no more wait.
+  if (waiting_ >= std::max(1, times_.maxWaiting)) {
+    if (held) clients_->release(ClientLimits::Waiting, client);
+    return fallback(*entry, now);
+  }
+  ++waiting_;
   Lookup answer;
   if (entry->inFlight) {
     // One call per place at a time: the others wait for it, but not forever.
@@ -191,11 +224,12 @@ Lookup WeatherCache::get(double latitude, double longitude, const std::string& c
     lock.unlock();
     UpstreamResult result = call(*entry);
     lock.lock();
-    land(*entry, result);
-    answer = result.reading ? served(Served::Fetched, *entry, clock_()) : fallback(*entry, now);
+    answer = land(*entry, std::move(result)) ? served(Served::Fetched, *entry, clock_())
+                                             : fallback(*entry, now);
   } else {
     answer = fallback(*entry, now);
   }
+  --waiting_;
   if (held) clients_->release(ClientLimits::Waiting, client);
   return answer;
 }

@@ -3,8 +3,10 @@
 // its freshness is served at once while a bounded pool of workers refreshes
 // it; only a place with no reading makes its request wait for the upstream,
 // and then concurrent requests for it share one call. An upstream that
-// refuses (429) or keeps failing is left alone for a while, and each client
-// may cause only so many calls.
+// refuses (429) or keeps failing itself (no answer, 5xx) is left alone for a
+// while, then one probe call decides whether it is back; an answer that is
+// wrong about one place only keeps that place waiting. Each client may cause
+// only so many calls.
 
 #include <condition_variable>
 #include <deque>
@@ -23,13 +25,16 @@
 #include "service/weather/open_meteo_client.h"
 
 struct CacheTimes {
-  Millis fresh = 10 * 60'000;     // the source itself updates every 15 minutes
-  Millis stale = 3 * 3'600'000;   // the longest a reading stands in for a fresh one
-  Millis retry = 30'000;          // after a failed call, the place waits this long to ask again
-  Millis wait = 10'000;           // the longest a request waits for another's call
-  std::size_t maxPlaces = 20000;  // readings kept at most
-  int pauseAfterFailures = 5;     // failures in a row that pause all calls...
-  Millis pause = 60'000;          // ...for this long
+  Millis fresh = 10 * 60'000;      // the source itself updates every 15 minutes
+  Millis stale = 3 * 3'600'000;    // the longest a reading stands in for a fresh one
+  Millis retry = 30'000;           // after a failed call, the place waits this long to ask again
+  Millis placeRetry = 5 * 60'000;  // ...after an answer that fails for this place alone
+  Millis wait = 10'000;            // the longest a request waits for another's call
+  std::size_t maxPlaces = 20000;   // readings kept at most
+  int pauseAfterFailures = 5;      // the upstream's own failures in a row that pause all calls...
+  Millis pause = 60'000;           // ...for this long, doubled after each failed probe...
+  Millis maxPause = 15 * 60'000;   // ...up to this
+  int maxWaiting = 32;             // requests waiting on the upstream at once; more are unavailable
   Millis maxRetryAfter = 10 * 60'000;  // an upstream's Retry-After is honoured up to this
   Millis retryAfterDefault = 60'000;   // a 429 that says nothing of when to come back
   int refreshWorkers = 2;              // threads that refresh readings past their freshness
@@ -75,6 +80,7 @@ class WeatherCache {
     Millis fetchedAt = 0;
     Millis retryAfter = 0;
     bool inFlight = false;
+    bool probe = false;  // its call decides whether the paused upstream is back
   };
   using Order = std::list<std::shared_ptr<Entry>>;  // the most recently read first
 
@@ -82,7 +88,8 @@ class WeatherCache {
   Lookup served(Served how, const Entry& entry, Millis now);
   // Whether a call for `entry` may go out now, and if so takes its tokens.
   bool admit(Entry& entry, Millis now, const std::string& client);
-  void land(Entry& entry, const UpstreamResult& result);
+  // Takes a call's result; whether it brought a reading.
+  bool land(Entry& entry, UpstreamResult result);
   UpstreamResult call(const Entry& entry);
   void refreshLoop();
 
@@ -97,6 +104,10 @@ class WeatherCache {
   std::unordered_map<std::string, Order::iterator> entries_;
   Millis pausedUntil_ = 0;  // no calls before this
   int failuresInRow_ = 0;
+  bool tripped_ = false;  // paused for failures: one probe at a time until a call succeeds
+  bool probing_ = false;  // that probe is in flight
+  Millis nextPause_ = 0;  // the pause after a failed probe
+  int waiting_ = 0;       // requests waiting on the upstream
   std::deque<std::shared_ptr<Entry>> refreshes_;
   std::condition_variable refreshWanted_;
   bool stopping_ = false;

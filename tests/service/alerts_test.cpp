@@ -140,7 +140,7 @@ struct AlertingService {
         }()),
         budget(BudgetLimits{}),
         cache([this](double lat, double lon) { return client.fetch(lat, lon); }, budget,
-              [] { return Millis(kNow) * 1000; }),
+              [] { return Millis(kObservedAtUtc) * 1000; }),
         alerts({nwsSource(fake.url(), "skyvane-service/test (Skyvane weather widget)",
                           {3000, 5000, 5000}),
                 ecccSource(fake.url(), "skyvane-service/test (Skyvane weather widget)",

@@ -8,6 +8,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <string>
@@ -21,6 +24,12 @@ struct FakeAnswer {
   int retryAfterS = -1;  // sent as Retry-After when not negative
 };
 
+// When forecastJson's conditions were observed, in the answer's local time.
+constexpr const char* kObservedAt = "2026-01-15T08:00";
+// The same in seconds since 1970 UTC: a weather cache whose clock stands
+// here takes forecastJson's readings as current.
+constexpr long long kObservedAtUtc = 1'768'485'600;
+
 // An answer in the forecast server's documented shape.
 inline std::string forecastJson(double temperatureF, double feelsLikeF) {
   char text[512];
@@ -32,9 +41,9 @@ inline std::string forecastJson(double temperatureF, double feelsLikeF) {
                 "\"temperature_2m\":\"\xC2\xB0"
                 "F\",\"apparent_temperature\":\"\xC2\xB0"
                 "F\"},"
-                "\"current\":{\"time\":\"2026-01-15T08:00\",\"interval\":900,"
+                "\"current\":{\"time\":\"%s\",\"interval\":900,"
                 "\"temperature_2m\":%g,\"apparent_temperature\":%g}}",
-                temperatureF, feelsLikeF);
+                kObservedAt, temperatureF, feelsLikeF);
   return text;
 }
 
@@ -63,6 +72,8 @@ class FakeOpenMeteo {
             lastTarget_ = request.target;
             lastUserAgent_ = request.get_header_value("User-Agent");
           }
+          if (southFails_ && std::atof(request.get_param_value("latitude").c_str()) < 0)
+            answer = {400, R"({"error":true,"reason":"No data south of the equator"})"};
           if (tellTime_) {
             // The reading's temperature is the second it was fetched
             // (modulo 150), so a client can tell each reading's age.
@@ -70,6 +81,14 @@ class FakeOpenMeteo {
             double second =
                 double(std::chrono::duration_cast<std::chrono::seconds>(since).count() % 150);
             answer.body = forecastJson(second, second);
+          }
+          if (realTime_) {
+            // Observed at the last quarter hour, in the answer's CST.
+            std::time_t now = std::time(nullptr) / 900 * 900 - 6 * 3600;
+            char local[32];
+            std::strftime(local, sizeof local, "%Y-%m-%dT%H:%M", std::gmtime(&now));
+            std::size_t at = answer.body.find(kObservedAt);
+            if (at != std::string::npos) answer.body.replace(at, std::strlen(kObservedAt), local);
           }
           if (answer.delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
@@ -100,6 +119,11 @@ class FakeOpenMeteo {
   }
   int calls() const { return calls_; }
   void tellTimeByTemperature() { tellTime_ = true; }
+  // Readings observed now rather than at kObservedAt.
+  void observeAtTheRealTime() { realTime_ = true; }
+  // Places south of the equator answered 400, as a server covering only
+  // the north would.
+  void failSouth() { southFails_ = true; }
   int port() const { return port_; }
   std::string url() const { return "http://" + host_ + ":" + std::to_string(port_); }
   std::string lastTarget() {
@@ -120,7 +144,7 @@ class FakeOpenMeteo {
   std::string host_;
   int port_ = -1;
   std::atomic<int> calls_{0};
-  std::atomic<bool> tellTime_{false};
+  std::atomic<bool> tellTime_{false}, realTime_{false}, southFails_{false};
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::map<std::string, int> byPlace_;
   std::mutex mutex_;

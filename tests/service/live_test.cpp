@@ -43,11 +43,11 @@ UpstreamConfig upstreamAt(const FakeOpenMeteo& fake, std::string key = "") {
 // The live service on a free loopback port, with a clock the test moves.
 struct LiveService {
   explicit LiveService(FakeOpenMeteo& fake, BudgetLimits limits = {}, std::string key = "",
-                       const Gazetteer* world = nullptr)
+                       const Gazetteer* world = nullptr, CacheTimes times = {})
       : client(upstreamAt(fake, std::move(key))),
         budget(limits),
         cache([this](double lat, double lon) { return client.fetch(lat, lon); }, budget,
-              [this] { return clock.load(); }) {
+              [this] { return clock.load(); }, times) {
     ServiceSetup setup;
     setup.source = world ? worldSource(*world) : sampleSource(shipped());
     setup.clock = [] { return UnixTime(1768485600); };
@@ -186,7 +186,9 @@ TEST(Live, WorldTownsAnswerLiveWithTheAttribution) {
 TEST(Live, ConcurrentRequestsForOnePlaceMakeOneCall) {
   FakeOpenMeteo fake;
   fake.answer({200, forecastJson(55.4, 50.2), 300});
-  LiveService live(fake);
+  CacheTimes times;
+  times.maxWaiting = 100;
+  LiveService live(fake, {}, "", nullptr, times);
   std::vector<std::thread> threads;
   std::atomic<int> readings{0};
   for (int i = 0; i < 100; ++i)
@@ -361,7 +363,7 @@ TEST(Live, OneClientCannotSpendEveryonesCalls) {
   shares.callsPerHour = 0;
   ClientLimits clients(shares);
   CallBudget budget({10, 1000, 10000, 30});  // 7 for new places, 3 kept for refreshes
-  std::atomic<Millis> clock{0};
+  std::atomic<Millis> clock{1'768'485'600'000};
   OpenMeteoClient upstream(upstreamAt(fake));
   WeatherCache cache([&](double lat, double lon) { return upstream.fetch(lat, lon); }, budget,
                      [&] { return clock.load(); }, CacheTimes{}, &clients);
@@ -371,20 +373,115 @@ TEST(Live, OneClientCannotSpendEveryonesCalls) {
     bool reading;
   };
   const Ask asks[] = {
-      {"127.0.0.2", 1, true},  {"127.0.0.2", 2, true},  {"127.0.0.2", 3, true},
-      {"127.0.0.2", 4, false},  // past its share
-      {"127.0.0.1", 5, true},  {"127.0.0.3", 6, true},  {"127.0.0.4", 7, true},
-      {"127.0.0.5", 8, true},  {"127.0.0.5", 9, false},  // the new places' part is spent
+      {"127.0.0.2", 1, true},  {"127.0.0.2", 2, true},  {"127.0.0.3", 3, true},
+      {"127.0.0.4", 4, false},  // past its network's share
+      {"127.0.1.1", 5, true},  {"127.0.3.1", 6, true},  {"127.0.4.1", 7, true},
+      {"127.0.5.1", 8, true},  {"127.0.5.1", 9, false},  // the new places' part is spent
   };
   for (const Ask& ask : asks) {
     SCOPED_TRACE(ask.latitude);
     EXPECT_EQ(cache.get(ask.latitude, 0, ask.client).reading.has_value(), ask.reading);
   }
   // Later, the places being read are refreshed from the share kept for them.
-  clock = 11 * kMinute;
-  for (double latitude : {5, 6, 7}) cache.get(latitude, 0, "127.0.0.6");
+  clock = clock + 11 * kMinute;
+  for (double latitude : {5, 6, 7}) cache.get(latitude, 0, "127.0.6.1");
   EXPECT_TRUE(landed(cache, 10));
   EXPECT_EQ(fake.calls(), 10);
+}
+
+// The breaker: answers about one place never pause the upstream for the
+// others; the upstream's own failures in a row do, after which one probe
+// decides, and each failed probe pauses for longer.
+TEST(Live, OnlyTheUpstreamsOwnFailuresPauseIt) {
+  const Millis start = 1'768'485'600'000;
+  std::atomic<Millis> clock{start};
+  UpstreamResult next;
+  int calls = 0;
+  CallBudget budget({1000, 10000, 100000, 0});
+  WeatherCache cache(
+      [&](double, double) {
+        ++calls;
+        return next;
+      },
+      budget, [&] { return clock.load(); });
+  const UpstreamResult ok{Reading{50, 48, start / 1000}, {}, 200};
+  const UpstreamResult notCovered{std::nullopt, "status 400", 400};
+  const UpstreamResult badBody{std::nullopt, "no temperatures", 200};
+  const UpstreamResult down{std::nullopt, "no answer in time", 0};
+  const UpstreamResult broken{std::nullopt, "status 502", 502};
+  struct Step {
+    const char* name;
+    Millis at;
+    const UpstreamResult& answer;
+    int places;  // new places asked for, one after another
+    int calls;   // upstream calls so far
+    int served;  // of those places, how many got a reading
+  };
+  const Step steps[] = {
+      {"a place out of coverage, again and again", 0, notCovered, 8, 8, 0},
+      {"answers that fail for their place", 1'000, badBody, 8, 16, 0},
+      {"others are still served", 2'000, ok, 1, 17, 1},
+      {"the upstream down: five in a row pause it", 3'000, down, 7, 22, 0},
+      {"paused", 62'000, ok, 3, 22, 0},
+      {"then one probe; failing, it pauses twice as long", 63'000, broken, 3, 23, 0},
+      {"still paused", 63'000 + 119'000, ok, 2, 23, 0},
+      {"a probe answered about its place: the upstream is back", 63'000 + 120'000, notCovered, 1,
+       24, 0},
+      {"every place called again", 63'000 + 121'000, ok, 3, 27, 3},
+      {"down again: the pause starts short again", 63'000 + 122'000, down, 6, 32, 0},
+      {"the probe succeeds", 63'000 + 182'000, ok, 2, 34, 2},
+  };
+  double latitude = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    clock = start + step.at;
+    next = step.answer;
+    int served = 0;
+    for (int i = 0; i < step.places; ++i) served += cache.get(latitude++, 0).reading.has_value();
+    EXPECT_EQ(calls, step.calls);
+    EXPECT_EQ(served, step.served);
+  }
+  // A place answered about stays answered for a while: no new call for it.
+  clock = start + 63'000 + 183'000;
+  cache.get(0, 0);
+  EXPECT_EQ(calls, 34);
+}
+
+// Clients are counted by network: an IPv4 address by its /24, an IPv6
+// address by its /64, behind a trusted proxy the address it names.
+TEST(Live, ClientsAreCountedByNetwork) {
+  struct Case {
+    const char* address;
+    const char* network;
+  } cases[] = {
+      {"192.0.2.254", "192.0.2.0/24"},
+      {"::ffff:192.0.2.7", "192.0.2.0/24"},
+      {"2001:DB8:1:2::ffff", "2001:db8:1:2::/64"},
+      {"2001:db8::1", "2001:db8:0:0::/64"},
+      {"2001:db8::1::2", "2001:db8::1::2"},  // not an address: itself
+  };
+  for (const Case& c : cases) EXPECT_EQ(networkOf(c.address), c.network) << c.address;
+
+  ClientLimitSettings settings;
+  settings.callBurst = 2;
+  settings.callsPerHour = 0;
+  settings.trustedProxies = {"127.0.0.1"};
+  ClientLimits clients(settings);
+  struct Call {
+    const char* peer;
+    const char* forwardedFor;
+    bool allowed;
+  } calls[] = {
+      {"198.51.100.1", "", true},         {"198.51.100.2", "", true},
+      {"198.51.100.3", "", false},  // the /24's share is spent
+      {"198.51.101.3", "", true},         {"127.0.0.1", "198.51.100.9", false},
+      {"127.0.0.1", "203.0.113.9", true},  // the proxy names the client
+  };
+  for (const Call& call : calls) {
+    std::string client = clients.clientOf(call.peer, call.forwardedFor, "");
+    EXPECT_EQ(clients.trySpendCall(client, 0), call.allowed)
+        << call.peer << " " << call.forwardedFor;
+  }
 }
 
 // Spending as fast as allowed at uneven moments, no window of a period's

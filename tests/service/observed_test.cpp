@@ -9,12 +9,18 @@
 
 namespace {
 
+const std::string kUnits =
+    "{\"temperature_2m\":\"\xC2\xB0"
+    "F\",\"apparent_temperature\":\"\xC2\xB0"
+    "F\"}";
+
 // When a reading was observed: the upstream's local time brought back to UTC,
 // and shown only when it is plausible beside the time it was fetched.
 TEST(Observed, UpstreamTimeOrTheFetchTime) {
   const std::int64_t fetched = 1768485600;  // 2026-01-15T14:00:00Z
   auto answer = [](std::string time, std::string offset) {
-    return "{\"utc_offset_seconds\":" + offset + ",\"current\":{\"time\":" + time +
+    return "{\"utc_offset_seconds\":" + offset + ",\"current_units\":" + kUnits +
+           ",\"current\":{\"time\":" + time +
            ",\"temperature_2m\":50,\"apparent_temperature\":48}}";
   };
   struct Case {
@@ -39,6 +45,40 @@ TEST(Observed, UpstreamTimeOrTheFetchTime) {
   UpstreamResult stand = parseForecast(200, forecastJson(50, 48));
   ASSERT_TRUE(stand.reading);
   EXPECT_EQ(stand.reading->observedAt, fetched);
+}
+
+// A reading is current conditions, in the units asked for, or a failure:
+// never old weather shown under the time it was fetched.
+TEST(Observed, OldFutureTimelessOrUnitlessReadingsFail) {
+  const std::int64_t fetched = 1768485600;  // 2026-01-15T14:00:00Z
+  struct Case {
+    const char* name;
+    std::string current, units;
+    bool reading;
+  } cases[] = {
+      {"a quarter of an hour old", "\"time\":\"2026-01-15T13:45\"", kUnits, true},
+      {"just under 3 hours old", "\"time\":\"2026-01-15T11:00\"", kUnits, true},
+      {"over 3 hours old", "\"time\":\"2026-01-15T10:45\"", kUnits, false},
+      {"years old", "\"time\":\"2019-06-01T12:00\"", kUnits, false},
+      {"15 minutes ahead", "\"time\":\"2026-01-15T14:15\"", kUnits, true},
+      {"half an hour ahead", "\"time\":\"2026-01-15T14:30\"", kUnits, false},
+      {"no time", "\"interval\":900", kUnits, false},
+      {"not a time", "\"time\":\"now\"", kUnits, false},
+      {"no units", "\"time\":\"2026-01-15T13:45\"", "", false},
+      {"units of one field only", "\"time\":\"2026-01-15T13:45\"",
+       "{\"temperature_2m\":\"\xC2\xB0"
+       "F\"}",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string body = "{\"utc_offset_seconds\":0,";
+    if (!c.units.empty()) body += "\"current_units\":" + c.units + ",";
+    body += "\"current\":{" + c.current + ",\"temperature_2m\":50,\"apparent_temperature\":48}}";
+    UpstreamResult result = currentAt(parseForecast(200, body), fetched);
+    EXPECT_EQ(result.reading.has_value(), c.reading) << result.error;
+    EXPECT_EQ(result.status, 200);
+  }
 }
 
 TEST(Observed, ReportPagesCarryTheirReadingTime) {
