@@ -33,9 +33,9 @@ Answer liveReport(WeatherCache& cache, const Place& place, const std::string& cl
   Lookup found = cache.get(place.latitude, place.longitude, client);
   if (!found.reading) return {503, unavailablePage(place), 0, false, cache_control::kNone};
   UnixTime fetched = found.fetchedAt / 1000;
-  std::string page =
-      liveReportPage(place, found.reading->temperatureF, found.reading->feelsLikeF, fetched,
-                     observedTime(*found.reading, fetched), found.how == Served::Stale);
+  std::string page = liveReportPage(place, found.reading->temperatureF, found.reading->feelsLikeF,
+                                    fetched, observedTime(*found.reading, fetched),
+                                    found.how == Served::Stale, found.reading->outlook);
   Answer answer{200, std::move(page), 0, false, cache_control::kReport};
   // A cache in front keeps the page as long as the reading stays fresh, so
   // it asks again when the service would.

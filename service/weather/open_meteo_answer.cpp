@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "service/weather/forecast_outlook.h"
 #include "service/weather/weather_model.h"
 
 namespace {
@@ -99,7 +100,9 @@ UpstreamResult parseForecast(int status, std::string_view body) {
   auto temperatureF = temperature(*current, "temperature_2m");
   auto feelsLikeF = temperature(*current, "apparent_temperature");
   if (!temperatureF || !feelsLikeF) return failure("no temperatures");
-  return {Reading{*temperatureF, *feelsLikeF, observedAt(document, *current)}, {}};
+  return {Reading{*temperatureF, *feelsLikeF, observedAt(document, *current),
+                  forecastOutlook(document)},
+          {}};
 }
 
 std::string forecastTarget(double latitude, double longitude, std::string_view apiKey) {
@@ -107,8 +110,8 @@ std::string forecastTarget(double latitude, double longitude, std::string_view a
   std::snprintf(coordinates, sizeof coordinates, "latitude=%.4f&longitude=%.4f", latitude,
                 longitude);
   std::string target = std::string("/v1/forecast?") + coordinates +
-                       "&current=temperature_2m,apparent_temperature"
-                       "&temperature_unit=fahrenheit&timezone=auto";
+                       "&current=temperature_2m,apparent_temperature" + kOutlookCurrentFields +
+                       kOutlookQuery + "&temperature_unit=fahrenheit&timezone=auto";
   if (!apiKey.empty()) target += "&apikey=" + percentEncode(apiKey);
   return target;
 }

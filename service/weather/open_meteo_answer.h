@@ -8,12 +8,17 @@
 #include <string_view>
 #include <utility>
 
+#include "src/common/weather_code.h"
+
 struct Reading {
   double temperatureF = 0;
   double feelsLikeF = 0;
   // When the upstream says the conditions were observed, in seconds since
   // 1970 UTC; nullopt when the answer does not say or says nonsense.
   std::optional<std::int64_t> observedAt;
+  // The condition and today's high, low and chance of precipitation: what
+  // the answer gives of them, each checked on its own.
+  DayOutlook outlook;
 };
 
 struct UpstreamResult {

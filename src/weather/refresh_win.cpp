@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "weather/conditions_text.h"
 #include "weather/fetch_win.h"
 #include "weather/local_service_win.h"
 #include "weather/status.h"
@@ -110,7 +111,7 @@ TrayStatus currentStatus() {
   return trayStatus({textOf(conditions.locationName), textOf(conditions.temperatureText),
                      settings.metric, settings.trayTemperature, readingAt, now, clock,
                      textOf(conditions.exactTemperatureText), textOf(settings.cities[0]),
-                     unavailable});
+                     unavailable, pageOutlook(conditions)});
 }
 
 // Wakes the user-interface thread when the reading in force turns old; the
