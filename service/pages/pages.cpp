@@ -86,6 +86,9 @@ std::string document(std::string_view title, std::string_view body, Attribution 
   if (head.feelsLikeF)
     page += "<meta name=\"skyvane-feels-like\" content=\"" + tenths(*head.feelsLikeF) + "\">\n";
   page += outlookHeadMarks(head.outlook);
+  // Whose data the page shows, for the program's credit.
+  if (attribution == Attribution::Live)
+    page += "<meta name=\"skyvane-source\" content=\"open-meteo\">\n";
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>";
   page += title;

@@ -45,3 +45,7 @@ std::string outlookLine(const DayOutlook& outlook, bool metric) {
   if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = char(line[0] - 'a' + 'A');
   return line;
 }
+
+std::string_view weatherCredit(const Conditions& conditions) {
+  return textOf(conditions.sourceText) == "open-meteo" ? kLiveCredit : kSampleCredit;
+}

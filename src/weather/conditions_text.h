@@ -19,3 +19,10 @@ inline constexpr int kChanceWorthSaying = 10;
 // temperature is; ° is the single byte 0xB0) and a chance of 10% or more,
 // each only when given. Empty when none is.
 std::string outlookLine(const DayOutlook& outlook, bool metric);
+
+// The credit for the weather shown: the live source's, which its terms ask
+// for wherever its data are shown, when the report came from it; else the
+// sample service's name.
+inline constexpr std::string_view kLiveCredit = "Weather data by Open-Meteo.com";
+inline constexpr std::string_view kSampleCredit = "Sample weather service";
+std::string_view weatherCredit(const Conditions& conditions);

@@ -82,7 +82,8 @@ void scanWeatherPage(std::string_view page, Conditions& result) {
                             {kDaytimeMarker, result.daytimeText},
                             {kHighMarker, result.highText},
                             {kLowMarker, result.lowText},
-                            {kPrecipitationMarker, result.precipitationText}};
+                            {kPrecipitationMarker, result.precipitationText},
+                            {kSourceMarker, result.sourceText}};
   for (const auto& mark : outlookMarks)
     if (auto value = headMark(page, mark.marker)) copyText(mark.field, *value);
   std::size_t location = nextMarker(page, 0, kLocation);

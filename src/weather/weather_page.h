@@ -22,6 +22,8 @@ struct Conditions {
   TextBuffer highText;
   TextBuffer lowText;
   TextBuffer precipitationText;
+  // Whose data the page shows, when it says ("open-meteo"); see weatherCredit.
+  TextBuffer sourceText;
 };
 
 // The current conditions, zero-filled at start.
@@ -56,6 +58,8 @@ inline constexpr std::string_view kHighMarker = "<meta name=\"skyvane-high\" con
 inline constexpr std::string_view kLowMarker = "<meta name=\"skyvane-low\" content=\"";
 inline constexpr std::string_view kPrecipitationMarker =
     "<meta name=\"skyvane-precipitation\" content=\"";
+// Whose data the report shows, for the credit the data's licence asks for.
+inline constexpr std::string_view kSourceMarker = "<meta name=\"skyvane-source\" content=\"";
 
 // The content of the head mark that begins with `marker`, when the page has
 // one before its location marker; else nothing.

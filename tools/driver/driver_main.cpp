@@ -4,7 +4,7 @@
 //   skyvane-driver wait-window            the main window is up
 //   skyvane-driver balloon                a balloon is shown; prints its text
 //   skyvane-driver tray left|right|balloon
-//   skyvane-driver menu search|celsius|fahrenheit|exit|recent N
+//   skyvane-driver menu search|celsius|fahrenheit|about|exit|recent N
 //   skyvane-driver search QUERY           in the open Search dialog; prints the results
 //   skyvane-driver search-unreachable QUERY
 //                                         the search warns that the service cannot be
@@ -81,12 +81,14 @@ int menu(HWND window, int argc, char** argv) {
     driver::menuCommand(window, IDM_CELSIUS);
   } else if (item == "fahrenheit") {
     driver::menuCommand(window, IDM_FAHRENHEIT);
+  } else if (item == "about") {
+    driver::menuCommand(window, IDM_ABOUT);
   } else if (item == "exit") {
     driver::menuCommand(window, IDM_EXIT);
   } else if (item == "recent" && argc > 3) {
     driver::menuCommand(window, IDM_RECENT_BASE + std::atoi(argv[3]));
   } else {
-    return fail("menu: search, celsius, fahrenheit, exit or recent N");
+    return fail("menu: search, celsius, fahrenheit, about, exit or recent N");
   }
   return 0;
 }
