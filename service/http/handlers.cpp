@@ -45,7 +45,7 @@ Answer liveReport(WeatherCache& cache, AlertsCache* alerts, const Place& place,
   std::string page =
       liveReportPage(place, found.reading->temperatureF, found.reading->feelsLikeF, fetched,
                      observedTime(*found.reading, fetched), found.how == Served::Stale,
-                     alertsMarkup(warned, found.reading->utcOffsetS));
+                     found.reading->outlook, alertsMarkup(warned, found.reading->utcOffsetS));
   Answer answer{200, std::move(page), 0, false, cache_control::kReport};
   // A cache in front keeps the page as long as the reading stays fresh, so
   // it asks again when the service would.

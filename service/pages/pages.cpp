@@ -1,5 +1,6 @@
 #include "service/pages/pages.h"
 
+#include "service/pages/outlook_markup.h"
 #include "service/weather/open_meteo_answer.h"
 
 #include <cstdio>
@@ -63,6 +64,7 @@ const char* kLiveFooter =
 struct PageHead {
   std::optional<UnixTime> observed;
   std::optional<double> temperatureF, feelsLikeF;
+  DayOutlook outlook;
   std::string_view extra = {};  // more marks, written whole by their own writers
 };
 
@@ -84,6 +86,10 @@ std::string document(std::string_view title, std::string_view body, Attribution 
     page += "<meta name=\"skyvane-temperature\" content=\"" + tenths(*head.temperatureF) + "\">\n";
   if (head.feelsLikeF)
     page += "<meta name=\"skyvane-feels-like\" content=\"" + tenths(*head.feelsLikeF) + "\">\n";
+  page += outlookHeadMarks(head.outlook);
+  // Whose data the page shows, for the program's credit.
+  if (attribution == Attribution::Live)
+    page += "<meta name=\"skyvane-source\" content=\"open-meteo\">\n";
   page += head.extra;
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>";
@@ -185,24 +191,25 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
   char solar[8];
   std::snprintf(solar, sizeof solar, "%02d:%02d", minutes / 60, minutes % 60);
   std::string updated = "Updated " + formatUtc(now) + " (local solar time " + solar + ")";
-  std::string details = "<dt>Wind:</dt><dd class=\"value\">" + std::to_string(weather.windMph) +
-                        " mph</dd>\n" + "<dt>Humidity:</dt><dd class=\"value\">" +
+  std::string details = outlookDetails(weather.outlook) + "<dt>Wind:</dt><dd class=\"value\">" +
+                        std::to_string(weather.windMph) + " mph</dd>\n" +
+                        "<dt>Humidity:</dt><dd class=\"value\">" +
                         std::to_string(weather.humidityPercent) + "%</dd>\n";
   return document(place.name + " &mdash; Current Conditions",
                   reportSection(place, weather.temperatureF, weather.feelsLikeF, updated, details),
-                  Attribution::Sample, {now, weather.exactF, std::nullopt});
+                  Attribution::Sample, {now, weather.exactF, std::nullopt, weather.outlook});
 }
 
 std::string liveReportPage(const Place& place, double temperatureF, double feelsLikeF,
                            UnixTime fetched, UnixTime observed, bool stale,
-                           const PageExtras& extras) {
+                           const DayOutlook& outlook, const PageExtras& extras) {
   std::string updated =
       (stale ? "Last known conditions, from " : "Current conditions, from ") + formatUtc(fetched);
-  return document(
-      place.name + " &mdash; Current Conditions",
-      reportSection(place, wholeDegrees(temperatureF), wholeDegrees(feelsLikeF), updated, "") +
-          extras.body,
-      Attribution::Live, {observed, temperatureF, feelsLikeF, extras.head});
+  return document(place.name + " &mdash; Current Conditions",
+                  reportSection(place, wholeDegrees(temperatureF), wholeDegrees(feelsLikeF),
+                                updated, outlookDetails(outlook)) +
+                      extras.body,
+                  Attribution::Live, {observed, temperatureF, feelsLikeF, outlook, extras.head});
 }
 
 std::string unavailablePage(const Place& place) {

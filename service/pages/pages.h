@@ -27,10 +27,11 @@ std::string reportPage(const Place& place, const Weather& weather, UnixTime now)
 // "skyvane-feels-like"), beside the markers' whole degrees.
 //
 // A report page of live weather, with the data's attribution: the
-// temperatures as the upstream gave them, in °F.
+// temperatures as the upstream gave them, in °F, and what it gave of the
+// day's outlook (head marks: see outlook_markup.h).
 std::string liveReportPage(const Place& place, double temperatureF, double feelsLikeF,
                            UnixTime fetched, UnixTime observed, bool stale,
-                           const PageExtras& extras = {});
+                           const DayOutlook& outlook = {}, const PageExtras& extras = {});
 // A short page for when no weather can be had (status 503).
 std::string unavailablePage(const Place& place);
 std::string resultsPage(std::string_view query, const ResultList& list, Attribution attribution);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "service/weather/forecast_outlook.h"
 #include "service/weather/weather_model.h"
 
 namespace {
@@ -122,7 +123,8 @@ UpstreamResult readForecast(int status, std::string_view body) {
   auto temperatureF = temperature(*current, "temperature_2m");
   auto feelsLikeF = temperature(*current, "apparent_temperature");
   if (!temperatureF || !feelsLikeF) return failure("no temperatures");
-  Reading reading{*temperatureF, *feelsLikeF, observedAt(document, *current), std::nullopt};
+  Reading reading{*temperatureF, *feelsLikeF, observedAt(document, *current), std::nullopt,
+                  forecastOutlook(document)};
   if (auto offset = document.find("utc_offset_seconds");
       offset != document.end() && offset->is_number_integer() &&
       std::abs(offset->get<std::int64_t>()) <= 18 * 3600)
@@ -137,8 +139,8 @@ std::string forecastTarget(double latitude, double longitude, std::string_view a
   std::snprintf(coordinates, sizeof coordinates, "latitude=%.4f&longitude=%.4f", latitude,
                 longitude);
   std::string target = std::string("/v1/forecast?") + coordinates +
-                       "&current=temperature_2m,apparent_temperature"
-                       "&temperature_unit=fahrenheit&timezone=auto";
+                       "&current=temperature_2m,apparent_temperature" + kOutlookCurrentFields +
+                       kOutlookQuery + "&temperature_unit=fahrenheit&timezone=auto";
   if (!apiKey.empty()) target += "&apikey=" + percentEncode(apiKey);
   return target;
 }

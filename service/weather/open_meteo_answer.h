@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "src/common/weather_code.h"
+
 struct Reading {
   double temperatureF = 0;
   double feelsLikeF = 0;
@@ -16,6 +18,9 @@ struct Reading {
   std::optional<std::int64_t> observedAt;
   // The place's offset from UTC, when the answer gives a plausible one.
   std::optional<int> utcOffsetS;
+  // The condition and today's high, low and chance of precipitation: what
+  // the answer gives of them, each checked on its own.
+  DayOutlook outlook;
 };
 
 struct UpstreamResult {

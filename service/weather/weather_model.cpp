@@ -82,6 +82,37 @@ double heatIndexF(double t, double r) {
   return hi;
 }
 
+// A day's chance of precipitation in tens of percent, mostly dry; and at
+// each hour either its rain or snow (as warm or cold as it is) or its sky.
+void sampleSky(DayOutlook& outlook, std::string_view seed, double temperatureF, double hour,
+               UnixTime now, double longitude) {
+  std::int64_t localDay = floorDiv(now + std::int64_t(longitude / 15 * 3600), 86400);
+  std::uint64_t day = hashOf(seed, -1 - localDay);
+  int tens = int(day % 10);
+  int chance = tens < 5 ? tens * 2 : tens < 8 ? (tens - 3) * 10 + 5 : tens * 10;
+  outlook.precipitationPercent = chance / 10 * 10;
+  std::uint64_t h = hashOf(seed, floorDiv(now, 3600)) >> 40;
+  int roll = int(h % 100), kind = int((h >> 8) % 4);
+  if (roll < chance) {
+    if (temperatureF >= 70 && kind == 0) {
+      outlook.weatherCode = 95;
+    } else if (temperatureF <= 30) {
+      constexpr int kSnow[] = {71, 73, 75, 85};
+      outlook.weatherCode = kSnow[kind];
+    } else if (temperatureF <= 35) {
+      constexpr int kFreezing[] = {56, 66, 71, 73};
+      outlook.weatherCode = kFreezing[kind];
+    } else {
+      constexpr int kRain[] = {53, 61, 63, 80};
+      outlook.weatherCode = kRain[kind];
+    }
+  } else {
+    int sky = int((h >> 16) % 100);
+    outlook.weatherCode = sky < 35 ? 0 : sky < 55 ? 1 : sky < 75 ? 2 : sky < 93 ? 3 : 45;
+  }
+  outlook.daytime = hour >= 6 && hour < 18;
+}
+
 }  // namespace
 
 double solarHour(double longitude, UnixTime now) {
@@ -121,6 +152,10 @@ Weather weatherAt(const Climate& climate, double longitude, std::string_view see
   int humidity = 30 + int((h >> 20) % 61) - int(std::lround(15 * diurnalShape(hour)));
   weather.humidityPercent = humidity < 5 ? 5 : humidity > 100 ? 100 : humidity;
   weather.feelsLikeF = feelsLikeF(weather.temperatureF, weather.windMph, weather.humidityPercent);
+  double mean = weather.exactF - climate.dailySwingF / 2 * diurnalShape(hour);
+  weather.outlook.highF = std::round((mean + climate.dailySwingF / 2) * 10) / 10;
+  weather.outlook.lowF = std::round((mean - climate.dailySwingF / 2) * 10) / 10;
+  sampleSky(weather.outlook, seed, weather.exactF, hour, now, longitude);
   return weather;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "src/common/weather_code.h"
+
 // What the model knows of a place's weather over a year.
 struct Climate {
   double dailySwingF = 0;                 // warmest minus coldest hour of a day
@@ -20,6 +22,9 @@ struct Weather {
   int feelsLikeF = 0;
   int windMph = 0;
   int humidityPercent = 0;
+  // The sky at the hour, rain and snow only when the day's chance comes
+  // up, and the day's high and low around the hour's temperature.
+  DayOutlook outlook;
 };
 
 // Seconds since 1970-01-01T00:00:00Z.

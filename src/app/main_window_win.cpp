@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/about_win.h"
 #include "app/app_win.h"
 #include "app/slide_win.h"
 #include "resource.h"
@@ -21,6 +22,7 @@ namespace {
 UINT taskbarCreatedMessage = 0;
 
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) prepareAboutBox(dialog);
   if (message == WM_DESTROY) releaseDialogPictures(dialog);
   if (message == WM_COMMAND) {
     WORD command = LOWORD(wParam);

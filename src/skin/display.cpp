@@ -60,7 +60,8 @@ void addValue(DisplayLayout& layout, const DisplayText& text, const ValuePlaces&
 DisplayLayout layoutDisplay(std::string_view temperatureText, std::string_view feelsLikeText,
                             bool metric, const SkinSizes& sizes,
                             std::string_view exactTemperatureText,
-                            std::string_view exactFeelsLikeText) {
+                            std::string_view exactFeelsLikeText,
+                            std::optional<ConditionPicture> condition) {
   std::optional<int32_t> large =
       toDisplayTemperature(temperatureText, metric, exactTemperatureText);
   std::optional<int32_t> small = toDisplayTemperature(feelsLikeText, metric, exactFeelsLikeText);
@@ -71,6 +72,12 @@ DisplayLayout layoutDisplay(std::string_view temperatureText, std::string_view f
 
   DisplayLayout layout = {};
   add(layout, kBackground, 0, 0, sizes.background);
+  if (condition) {
+    int index = static_cast<int>(*condition);
+    SkinSize size = sizes.conditions[index];
+    if (size.width > 0 && size.height > 0)
+      add(layout, static_cast<SkinBitmap>(kConditionPicture0 + index), 4, 4, size);
+  }
   // A value the page did not give is left out: the background shows there.
   if (large)
     addValue(layout, largeText, kLargePlaces,

@@ -5,9 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
-// The 25 pictures of a skin, by index.
+#include "common/weather_code.h"
+
+// The 25 pictures of a skin and its optional condition pictures, by index.
 enum SkinBitmap : uint8_t {
   kBackground = 0,
   kLargeDigit0 = 1,   // large digit d is kLargeDigit0 + d
@@ -16,7 +19,8 @@ enum SkinBitmap : uint8_t {
   kCelsiusGlyph = 22,
   kMinus = 23,
   kSmallMinus = 24,
-  kSkinBitmapCount = 25,
+  kConditionPicture0 = 25,  // condition picture p is kConditionPicture0 + p
+  kSkinBitmapCount = kConditionPicture0 + kConditionPictureCount,
 };
 
 struct SkinSize {
@@ -34,6 +38,8 @@ struct SkinSizes {
   SkinSize unitGlyph;
   SkinSize minus;
   SkinSize smallMinus;
+  // Each condition picture at its own size; zero when it did not load.
+  std::array<SkinSize, kConditionPictureCount> conditions = {};
 };
 
 // One copy of a picture's top-left `width` by `height` pixels to (x, y).
@@ -46,9 +52,9 @@ struct Blit {
   bool operator==(const Blit&) const = default;
 };
 
-// Background, two large digits and a minus, two small digits and a minus,
-// the unit glyph.
-inline constexpr int kMaxBlits = 8;
+// Background, condition picture, two large digits and a minus, two small
+// digits and a minus, the unit glyph.
+inline constexpr int kMaxBlits = 9;
 
 struct DisplayLayout {
   std::array<Blit, kMaxBlits> blits;
@@ -59,6 +65,7 @@ struct DisplayLayout {
 };
 
 // The copies of one paint, in the order they are made: the background, the
+// condition's picture at (4, 4) when one is given and the skin has it, the
 // large value, the small value, the unit glyph. Values of three or more
 // digits show their leading two; a text without a number shows nothing. The
 // exact texts are the page's readings to a tenth, from which the whole
@@ -67,4 +74,5 @@ struct DisplayLayout {
 DisplayLayout layoutDisplay(std::string_view temperatureText, std::string_view feelsLikeText,
                             bool metric, const SkinSizes& sizes,
                             std::string_view exactTemperatureText = {},
-                            std::string_view exactFeelsLikeText = {});
+                            std::string_view exactFeelsLikeText = {},
+                            std::optional<ConditionPicture> condition = std::nullopt);

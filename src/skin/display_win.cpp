@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "settings/settings.h"
 #include "skin/skin_win.h"
+#include "weather/conditions_text.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -12,10 +13,13 @@ PAINTSTRUCT paintRecord;
 }  // namespace
 
 int drawDisplay(HDC target) {
+  DayOutlook outlook = pageOutlook(conditions);
+  std::optional<ConditionPicture> picture;
+  if (outlook.weatherCode) picture = conditionPicture(*outlook.weatherCode, outlook.daytime);
   DisplayLayout layout =
       layoutDisplay(textOf(conditions.temperatureText), textOf(conditions.feelsLikeText),
                     settings.metric, skinSet.sizes, textOf(conditions.exactTemperatureText),
-                    textOf(conditions.exactFeelsLikeText));
+                    textOf(conditions.exactFeelsLikeText), picture);
   int copies = 0;
   for (const Blit& blit : layout) {
     HBITMAP bitmap = skinBitmap(blit.bitmap);

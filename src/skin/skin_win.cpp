@@ -51,6 +51,11 @@ void loadSkin() {
   skinSet.sizes.minus = measure(skinSet.minus);
   skinSet.smallMinus = loadBitmap("Skins\\Minus\\SmallMinus.bmp");
   skinSet.sizes.smallMinus = measure(skinSet.smallMinus);
+  for (int n = 0; n < kConditionPictureCount; ++n) {
+    std::string_view file = conditionPictureFile(static_cast<ConditionPicture>(n));
+    skinSet.conditions[n] = loadBitmap("Skins\\Conditions\\" + std::string(file));
+    skinSet.sizes.conditions[n] = measure(skinSet.conditions[n]);
+  }
 }
 
 void freeSkin() {
@@ -63,6 +68,7 @@ void freeSkin() {
   for (HBITMAP glyph : skinSet.unitGlyphs) DeleteObject(glyph);
   DeleteObject(skinSet.minus);
   DeleteObject(skinSet.smallMinus);
+  for (HBITMAP picture : skinSet.conditions) DeleteObject(picture);
   DeleteDC(skinSet.memorySurface);
 }
 
@@ -78,5 +84,8 @@ HBITMAP skinBitmap(SkinBitmap which) {
   if (which == kCelsiusGlyph) return skinSet.unitGlyphs[1];
   if (which == kMinus) return skinSet.minus;
   if (which == kSmallMinus) return skinSet.smallMinus;
+  if (which >= kConditionPicture0 && which < kConditionPicture0 + kConditionPictureCount) {
+    return skinSet.conditions[which - kConditionPicture0];
+  }
   return nullptr;
 }

@@ -16,7 +16,8 @@ struct SkinSet {
   HBITMAP unitGlyphs[2];  // 0 Fahrenheit, 1 Celsius: indexed by `metric`
   HBITMAP minus;
   HBITMAP smallMinus;
-  SkinSizes sizes;  // zero where the measured picture failed to load
+  HBITMAP conditions[kConditionPictureCount];  // optional: null when missing
+  SkinSizes sizes;                             // zero where the measured picture failed to load
 };
 
 // Loaded once while the main window is created, released once at exit.
@@ -28,11 +29,12 @@ extern SkinSet skinSet;
 void prepareSkin(HWND window);
 
 // Loads the 25 pictures from the "Skins" folder in the program's folder
-// and measures one picture of each kind. A missing file leaves its handle
+// and measures one picture of each kind, and the condition pictures of its
+// "Conditions" folder, each measured. A missing file leaves its handle
 // empty (and its size zero where it is the measured one).
 void loadSkin();
 
-// Deletes the 25 pictures, then the memory surface.
+// Deletes the pictures, then the memory surface.
 void freeSkin();
 
 // The skin's handle for a picture of the layout; null when it failed to load.

@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "weather/alerts_win.h"
+#include "weather/conditions_text.h"
 #include "weather/fetch_win.h"
 #include "weather/local_service_win.h"
 #include "weather/status.h"
@@ -111,7 +112,7 @@ TrayStatus currentStatus() {
   TrayStatus status = trayStatus(
       {textOf(conditions.locationName), textOf(conditions.temperatureText), settings.metric,
        settings.trayTemperature, readingAt, now, clock, textOf(conditions.exactTemperatureText),
-       textOf(settings.cities[0]), unavailable});
+       textOf(settings.cities[0]), unavailable, pageOutlook(conditions)});
   if (readingAt) addAlertsToStatus(status);
   return status;
 }

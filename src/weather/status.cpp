@@ -1,6 +1,7 @@
 #include "weather/status.h"
 
 #include "common/temperature.h"
+#include "weather/conditions_text.h"
 
 namespace {
 
@@ -34,15 +35,20 @@ std::string unavailableTip(std::string_view locationName, Unavailable why) {
 
 std::string tooltipText(std::string_view locationName, std::string_view temperatureText,
                         bool metric, std::string_view asOf, std::string_view exactText,
-                        Unavailable why) {
+                        Unavailable why, std::string_view secondLine) {
   std::optional<int32_t> degrees = toDisplayTemperature(temperatureText, metric, exactText);
   if (!degrees) return unavailableTip(locationName, why);
   std::string reading = " " + std::to_string(*degrees) + "\xB0" + (metric ? "C" : "F");
+  // The outlook's longest line leaves room for any reading; a longer one
+  // is no line of ours and goes unsaid.
+  std::string below = secondLine.empty() ? std::string() : "\n" + std::string(secondLine);
+  if (reading.size() + below.size() + kEllipsis.size() > kTipSize - 1) below.clear();
   // A clock text too long for the field is never cut into something that
   // reads as another time; the age then goes unsaid.
-  if (!asOf.empty() && reading.size() + 8 + asOf.size() + kEllipsis.size() <= kTipSize - 1)
+  if (!asOf.empty() &&
+      reading.size() + 8 + asOf.size() + below.size() + kEllipsis.size() <= kTipSize - 1)
     reading += ", as of " + std::string(asOf);
-  return fitTip(locationName, reading);
+  return fitTip(locationName, reading + below);
 }
 
 std::string trayIconText(std::string_view temperatureText, bool metric,
@@ -65,8 +71,9 @@ TrayStatus trayStatus(const TrayInputs& in) {
   bool old = in.readingTime && readingIsOld(*in.readingTime, in.now);
   TrayStatus status;
   std::string_view name = in.locationName.empty() ? in.historyName : in.locationName;
-  status.tip = tooltipText(name, in.temperatureText, in.metric, old ? in.clock : std::string_view(),
-                           in.exactTemperatureText, in.unavailable);
+  status.tip =
+      tooltipText(name, in.temperatureText, in.metric, old ? in.clock : std::string_view(),
+                  in.exactTemperatureText, in.unavailable, outlookLine(in.outlook, in.metric));
   if (in.temperatureInIcon && in.readingTime) {
     status.iconText = trayIconText(in.temperatureText, in.metric, in.exactTemperatureText);
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/weather_code.h"
+
 inline constexpr std::string_view kConnectingTip = "Connecting...";
 inline constexpr std::string_view kWelcomeTitle = "Welcome to Skyvane!";
 inline constexpr std::string_view kWelcomeText = "Click this balloon box to search for a hometown.";
@@ -29,11 +31,13 @@ enum class Unavailable {
 // with `asOf`, followed by ", as of <asOf>". The degrees are rounded from
 // `exactText` when it holds the reading to a tenth (toDisplayTemperature).
 // A text without a number gives unavailableTip's text instead, never a
-// number. The result always fits the tip field: a long name is shortened,
-// with "...", so the temperature, the unit and the age stay visible.
+// number. With a `secondLine` (the day's outlook), it follows on a line of
+// its own. The result always fits the tip field: a long name is shortened,
+// with "...", so the temperature, the unit, the age and the outlook stay
+// visible.
 std::string tooltipText(std::string_view locationName, std::string_view temperatureText,
                         bool metric, std::string_view asOf = {}, std::string_view exactText = {},
-                        Unavailable why = Unavailable::NoReading);
+                        Unavailable why = Unavailable::NoReading, std::string_view secondLine = {});
 
 // "<name>: weather unavailable", with the reason when one is known
 // (" (no connection)", " (service busy)"); "<name>: Connecting..." while the
@@ -71,6 +75,7 @@ struct TrayInputs {
   // The place's name in the history, for when no page has given one.
   std::string_view historyName = {};
   Unavailable unavailable = Unavailable::NoReading;  // why, when there is no temperature
+  DayOutlook outlook = {};                           // of the same page as the temperature
 };
 
 TrayStatus trayStatus(const TrayInputs& in);

@@ -58,6 +58,11 @@ void drawCharacter(Canvas& canvas, uint8_t strokes, int x, int y, int width, int
   if (strokes & kLowerRight) canvas.fill(x + width - stroke, y + middle, stroke, height - middle);
 }
 
+// Clear columns between two characters: one outline's width, two beside a 1.
+int gapBetween(char left, char right, int outline) {
+  return left == '1' || right == '1' ? 2 * outline : outline;
+}
+
 }  // namespace
 
 std::vector<uint32_t> trayIconPixels(std::string_view text, int size, bool dimmed) {
@@ -67,22 +72,41 @@ std::vector<uint32_t> trayIconPixels(std::string_view text, int size, bool dimme
   int count = static_cast<int>(text.size());
   if (count == 0 || size == 0) return pixels;
 
-  // The outline and the gap between characters grow with the icon, so a
-  // 16-pixel icon fits three characters four pixels wide, each with a
-  // one-pixel outline, and larger icons keep those proportions.
+  // The outline and the gaps grow with the icon. A 1 is a narrow stem with a
+  // flag and stands a clear column further from its neighbours, so that
+  // "-12" never reads as "-P"; the other characters share what is left, so a
+  // 16-pixel icon fits three of them four pixels wide, each with a one-pixel
+  // outline, and larger icons keep those proportions.
   int outline = std::max(1, size / 16);
-  int gap = outline;
   int stroke = std::max(1, (size + 4) / 14);
   int room = size - 2 * outline;
-  int width = std::min((room - (count - 1) * gap) / count, room * 3 / 5);
-  int height = std::min(room, 2 * width + 2 * stroke + 1);
-  if (width < 3 * stroke) return pixels;  // too small to be read: no digits at all
-  int left = (size - (count * width + (count - 1) * gap)) / 2;
+  int narrow = 2 * stroke;
+  int narrowCount = 0, gaps = 0;
+  for (int i = 0; i < count; ++i) {
+    narrowCount += text[i] == '1';
+    if (i > 0) gaps += gapBetween(text[i - 1], text[i], outline);
+  }
+  int wideCount = count - narrowCount;
+  // No wider than when all were wide, so the digits keep one size by count.
+  int wide = std::min(room * 3 / 5, (room - (count - 1) * outline) / count);
+  if (wideCount > 0) wide = std::min((room - gaps - narrowCount * narrow) / wideCount, wide);
+  int height = std::min(room, 2 * wide + 2 * stroke + 1);
+  if (wide < 3 * stroke) return pixels;  // too small to be read: no digits at all
+  int total = gaps + narrowCount * narrow + wideCount * wide;
+  int x = (size - total) / 2;
   int top = (size - height) / 2;
 
   Canvas canvas{size, std::vector<bool>(pixels.size(), false)};
   for (int i = 0; i < count; ++i) {
-    drawCharacter(canvas, strokesOf(text[i]), left + i * (width + gap), top, width, height, stroke);
+    if (i > 0) x += gapBetween(text[i - 1], text[i], outline);
+    if (text[i] == '1') {
+      canvas.fill(x + narrow - stroke, top, stroke, height);  // the stem
+      canvas.fill(x, top + stroke, stroke, stroke);           // the flag
+      x += narrow;
+    } else {
+      drawCharacter(canvas, strokesOf(text[i]), x, top, wide, height, stroke);
+      x += wide;
+    }
   }
   // Every clear pixel within `outline` of a stroke becomes the outline.
   uint32_t digit = dimmed ? kIconDigitDimmed : kIconDigit;

@@ -75,6 +75,17 @@ void scanWeatherPage(std::string_view page, Conditions& result) {
     copyText(result.exactTemperatureText, *exact);
   if (auto exact = headMark(page, kExactFeelsLikeMarker))
     copyText(result.exactFeelsLikeText, *exact);
+  struct {
+    std::string_view marker;
+    TextBuffer& field;
+  } const outlookMarks[] = {{kWeatherCodeMarker, result.weatherCodeText},
+                            {kDaytimeMarker, result.daytimeText},
+                            {kHighMarker, result.highText},
+                            {kLowMarker, result.lowText},
+                            {kPrecipitationMarker, result.precipitationText},
+                            {kSourceMarker, result.sourceText}};
+  for (const auto& mark : outlookMarks)
+    if (auto value = headMark(page, mark.marker)) copyText(mark.field, *value);
   std::size_t location = nextMarker(page, 0, kLocation);
   if (location == kNotFound) return;
   std::size_t stop =

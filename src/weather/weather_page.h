@@ -15,6 +15,15 @@ struct Conditions {
   // head, when it gives them; the whole degrees shown are rounded from these.
   TextBuffer exactTemperatureText;
   TextBuffer exactFeelsLikeText;
+  // The day's outlook as the page's head gives it, each text as found
+  // (checked when read: see conditions_text.h); empty when not given.
+  TextBuffer weatherCodeText;
+  TextBuffer daytimeText;
+  TextBuffer highText;
+  TextBuffer lowText;
+  TextBuffer precipitationText;
+  // Whose data the page shows, when it says ("open-meteo"); see weatherCredit.
+  TextBuffer sourceText;
 };
 
 // The current conditions, zero-filled at start.
@@ -39,6 +48,18 @@ inline constexpr std::string_view kExactTemperatureMarker =
     "<meta name=\"skyvane-temperature\" content=\"";
 inline constexpr std::string_view kExactFeelsLikeMarker =
     "<meta name=\"skyvane-feels-like\" content=\"";
+// The day's outlook: the WMO weather code ("61"), whether it is day ("1" or
+// "0"), today's high and low to a tenth of a degree Fahrenheit ("63.0") and
+// chance of precipitation in whole percent ("40").
+inline constexpr std::string_view kWeatherCodeMarker =
+    "<meta name=\"skyvane-weather-code\" content=\"";
+inline constexpr std::string_view kDaytimeMarker = "<meta name=\"skyvane-daytime\" content=\"";
+inline constexpr std::string_view kHighMarker = "<meta name=\"skyvane-high\" content=\"";
+inline constexpr std::string_view kLowMarker = "<meta name=\"skyvane-low\" content=\"";
+inline constexpr std::string_view kPrecipitationMarker =
+    "<meta name=\"skyvane-precipitation\" content=\"";
+// Whose data the report shows, for the credit the data's licence asks for.
+inline constexpr std::string_view kSourceMarker = "<meta name=\"skyvane-source\" content=\"";
 
 // The content of the head mark that begins with `marker`, when the page has
 // one before its location marker; else nothing.

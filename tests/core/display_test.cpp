@@ -117,4 +117,35 @@ TEST(LayoutSizes, EveryCopyTakesItsKindsMeasuredSize) {
   EXPECT_EQ(std::vector<Blit>(layout.begin(), layout.end()), expected);
 }
 
+// The condition's picture goes right after the background, at (4, 4) and its
+// own size, only when the skin loaded it; the rest of the paint is as ever.
+TEST(LayoutCondition, PictureAfterTheBackgroundWhenTheSkinHasIt) {
+  SkinSizes sizes = kSizes;
+  sizes.conditions[static_cast<int>(ConditionPicture::Rain)] = {40, 34};
+  sizes.conditions[static_cast<int>(ConditionPicture::ClearNight)] = {30, 20};
+  const Blit rain = {static_cast<SkinBitmap>(kConditionPicture0 + 7), 4, 4, 40, 34};
+  const Blit night = {static_cast<SkinBitmap>(kConditionPicture0 + 1), 4, 4, 30, 20};
+  struct Case {
+    const char* name;
+    std::optional<ConditionPicture> condition;
+    std::vector<Blit> expected;
+  } cases[] = {
+      {"none given", std::nullopt, {kBack, large(5, 34), small(7, 126), kFahrenheit}},
+      {"rain", ConditionPicture::Rain, {kBack, rain, large(5, 34), small(7, 126), kFahrenheit}},
+      {"its own size",
+       ConditionPicture::ClearNight,
+       {kBack, night, large(5, 34), small(7, 126), kFahrenheit}},
+      {"not in the skin",
+       ConditionPicture::Snow,
+       {kBack, large(5, 34), small(7, 126), kFahrenheit}},
+  };
+  for (const Case& c : cases) {
+    DisplayLayout layout = layoutDisplay("5", "7", false, sizes, {}, {}, c.condition);
+    EXPECT_EQ(std::vector<Blit>(layout.begin(), layout.end()), c.expected) << c.name;
+  }
+  // The most copies a paint makes: all of them fit.
+  DisplayLayout most = layoutDisplay("-12", "-12", false, sizes, {}, {}, ConditionPicture::Rain);
+  EXPECT_EQ(most.count, kMaxBlits);
+}
+
 }  // namespace

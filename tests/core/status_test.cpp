@@ -1,5 +1,7 @@
 #include "weather/status.h"
 
+#include "weather/conditions_text.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -129,6 +131,53 @@ TEST(TrayStatus, IconShowsTheTemperatureInTheUnitInForce) {
     EXPECT_EQ(trayStatus({"Oslo", c.temperature, c.metric, c.option, reading, 0, "00:00"}).iconText,
               c.iconText)
         << c.temperature << (c.metric ? " C" : " F");
+  }
+}
+
+// The second line: the day's outlook from the same page as the reading, in
+// the unit in force; what the page does not give, or gives wrong, is left
+// out; the name is cut before any of the weather.
+TEST(TrayStatus, SecondLineGivesTheDayInTheUnitInForce) {
+  const std::string deg = "\xB0";
+  struct Case {
+    const char* what;
+    const char *code, *daytime, *high, *low, *chance;
+    bool metric, old;
+    std::string tip;
+  } cases[] = {
+      {"all", "61", "1", "63.0", "48.0", "40", false, false,
+       "Oslo -3" + deg + "F\nLight rain, high 63" + deg + ", low 48" + deg +
+           ", 40% chance of rain"},
+      {"Celsius", "61", "0", "63.0", "48.0", "40", true, false,
+       "Oslo -19" + deg + "C\nLight rain, high 17" + deg + ", low 9" + deg +
+           ", 40% chance of rain"},
+      {"old", "96", "1", "-3.5", "-10.4", "100", true, true,
+       "Oslo -19" + deg + "C, as of 23:50\nThunderstorm with hail, high -20" + deg + ", low -24" +
+           deg + ", 100% chance of rain"},
+      {"below 10%", "2", "1", "63.0", "48.0", "9", false, false,
+       "Oslo -3" + deg + "F\nPartly cloudy, high 63" + deg + ", low 48" + deg},
+      {"no condition", "", "", "63.0", "", "10", false, false,
+       "Oslo -3" + deg + "F\nHigh 63" + deg + ", 10% chance of rain"},
+      {"nothing", "", "", "", "", "", false, false, "Oslo -3" + deg + "F"},
+      {"all wrong", "4", "x", "1e3", "-", "101", false, false, "Oslo -3" + deg + "F"},
+      {"high below low", "3", "1", "40.0", "48.0", "040", false, false,
+       "Oslo -3" + deg + "F\nCloudy, 40% chance of rain"},
+  };
+  for (const Case& c : cases) {
+    Conditions page{};
+    copyText(page.weatherCodeText, c.code);
+    copyText(page.daytimeText, c.daytime);
+    copyText(page.highText, c.high);
+    copyText(page.lowText, c.low);
+    copyText(page.precipitationText, c.chance);
+    TrayInputs in{"Oslo", "-3", c.metric, false, 0, c.old ? 3600 : 0, "23:50"};
+    in.outlook = pageOutlook(page);
+    EXPECT_EQ(trayStatus(in).tip, c.tip) << c.what;
+    // However long the name, the weather stays whole.
+    in.locationName = std::string(255, 'n');
+    std::string tip = trayStatus(in).tip;
+    EXPECT_LE(tip.size(), kTipSize - 1) << c.what;
+    EXPECT_EQ(tip.substr(tip.size() - (c.tip.size() - 4)), c.tip.substr(4)) << c.what;
   }
 }
 

@@ -32,4 +32,32 @@ TEST(TrayIcon, DigitsStayWholeAndDistinctAtEverySize) {
   EXPECT_NE(trayIconPixels("72", 16, true), trayIconPixels("72", 16, false));
 }
 
+// Every temperature the icon shows, -99 to 999 (either unit), at the common
+// small-icon sizes: each character is one block of ink apart from the next,
+// and a 1 stands two clear columns from its neighbours, so it never joins the
+// next digit into another shape ("-12" read as "-P").
+TEST(TrayIcon, EveryTemperatureReadsCharacterByCharacter) {
+  for (int size : {16, 20, 24, 32}) {
+    for (int value = -99; value <= 999; ++value) {
+      std::string text = std::to_string(value);
+      std::vector<uint32_t> pixels = trayIconPixels(text, size, false);
+      std::vector<int> clearRun;  // clear columns before each block of ink
+      int clear = 0;
+      bool inInk = false;
+      for (int x = 0; x < size; ++x) {
+        bool ink = false;
+        for (int y = 0; y < size; ++y) ink = ink || pixels[y * size + x] == kIconDigit;
+        if (ink && !inInk) clearRun.push_back(clear);
+        clear = ink ? 0 : clear + 1;
+        inInk = ink;
+      }
+      ASSERT_EQ(clearRun.size(), text.size()) << text << " at " << size;
+      for (std::size_t i = 1; i < text.size(); ++i) {
+        int least = text[i - 1] == '1' || text[i] == '1' ? 2 : 1;
+        EXPECT_GE(clearRun[i], least) << text << " at " << size;
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -30,6 +30,27 @@ drive wait-slide-in
 shown=$(drive read "$folder/Skins" | tr -d '\r')
 echo "shown: $shown"
 [[ "$shown" == "-8 -18 F" ]] || { echo "expected the stand-in's -8 and -18 (-7.5, -18.4 rounded)"; exit 1; }
+
+# The stand-in's day: light rain by day, 63 and 48 F, 40%; the window shows
+# its picture and the tooltip its second line, in either unit.
+picture=$(drive condition "$folder/Skins" | tr -d '\r') || true
+echo "condition shown: $picture"
+[[ "$picture" == "rain" ]] || { echo "expected the rain picture"; exit 1; }
+second_line() { drive tooltip "$folder/Skins" "$1" | tr -d '\r' | sed -n 2p; }
+line=$(second_line "Light rain") || true
+echo "tooltip's second line: $line"
+[[ "$line" == $'Light rain, high 63\xb0, low 48\xb0, 40% chance of rain' ]] ||
+  { echo "expected the stand-in's day in Fahrenheit"; exit 1; }
+drive menu celsius
+shown_in_celsius() {
+  shown=$(drive read "$folder/Skins" | tr -d '\r') || true
+  [[ "$shown" == "-22 -28 C" ]]
+}
+wait_every 0.5 20 shown_in_celsius || { echo "expected -22 and -28 in Celsius, saw $shown"; exit 1; }
+line=$(second_line "high 17") || true
+echo "in Celsius: $line"
+[[ "$line" == $'Light rain, high 17\xb0, low 9\xb0, 40% chance of rain' ]] ||
+  { echo "expected the stand-in's day in Celsius"; exit 1; }
 stop_program
 rm -rf "$folder" "$folder.log" "$folder.fake.log" "$folder.service.log"
-echo "Skyvane shows the live numbers"
+echo "Skyvane shows the live numbers and the day"

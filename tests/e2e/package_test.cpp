@@ -204,10 +204,10 @@ class Installer : public ::testing::Test {
 
 TEST_F(Installer, InstallsIntoAFolderOfItsOwnAndStarts) {
   ASSERT_EQ(install(), std::optional<DWORD>(0));
-  for (const char* file :
-       {"\\Skyvane.exe", "\\Skins\\MainWindow.bmp", "\\Skins\\Default.ico",
-        "\\Skins\\Numbers\\9.bmp", "\\Skins\\Small Numbers\\0.bmp", "\\Skins\\Metric\\1.bmp",
-        "\\Skins\\Minus\\SmallMinus.bmp", "\\Temp", "\\Uninstall.exe"}) {
+  for (const char* file : {"\\Skyvane.exe", "\\Skins\\MainWindow.bmp", "\\Skins\\Default.ico",
+                           "\\Skins\\Numbers\\9.bmp", "\\Skins\\Small Numbers\\0.bmp",
+                           "\\Skins\\Metric\\1.bmp", "\\Skins\\Minus\\SmallMinus.bmp",
+                           "\\Skins\\Conditions\\rain.bmp", "\\Temp", "\\Uninstall.exe"}) {
     EXPECT_TRUE(driver::fileExists(installed_ + file)) << file;
   }
   // No Setup.ini until the user has something to keep.

@@ -30,8 +30,21 @@ constexpr const char* kObservedAt = "2026-01-15T08:00";
 // here takes forecastJson's readings as current.
 constexpr long long kObservedAtUtc = 1'768'485'600;
 
-// An answer in the forecast server's documented shape.
-inline std::string forecastJson(double temperatureF, double feelsLikeF) {
+// The current weather code and day flag, and today's series, as the
+// forecast server gives them: light rain by day, 63 and 48 °F, 40%.
+inline constexpr const char* kOutlookNow = ",\"weather_code\":61,\"is_day\":1";
+inline constexpr const char* kOutlookToday =
+    ",\"daily_units\":{\"time\":\"iso8601\",\"temperature_2m_max\":\"\xC2\xB0"
+    "F\",\"temperature_2m_min\":\"\xC2\xB0"
+    "F\",\"precipitation_probability_max\":\"%\"},"
+    "\"daily\":{\"time\":[\"2026-01-15\"],\"temperature_2m_max\":[63.0],"
+    "\"temperature_2m_min\":[48.0],\"precipitation_probability_max\":[40]}";
+
+// An answer in the forecast server's documented shape; `now` goes into
+// "current" after the temperatures, `today` after it.
+inline std::string forecastJson(double temperatureF, double feelsLikeF,
+                                const std::string& now = kOutlookNow,
+                                const std::string& today = kOutlookToday) {
   char text[512];
   std::snprintf(text, sizeof text,
                 "{\"latitude\":30.27,\"longitude\":-97.74,\"generationtime_ms\":0.03,"
@@ -42,9 +55,9 @@ inline std::string forecastJson(double temperatureF, double feelsLikeF) {
                 "F\",\"apparent_temperature\":\"\xC2\xB0"
                 "F\"},"
                 "\"current\":{\"time\":\"%s\",\"interval\":900,"
-                "\"temperature_2m\":%g,\"apparent_temperature\":%g}}",
+                "\"temperature_2m\":%g,\"apparent_temperature\":%g",
                 kObservedAt, temperatureF, feelsLikeF);
-  return text;
+  return text + now + "}" + today + "}";
 }
 
 class FakeOpenMeteo {
@@ -89,6 +102,11 @@ class FakeOpenMeteo {
             std::strftime(local, sizeof local, "%Y-%m-%dT%H:%M", std::gmtime(&now));
             std::size_t at = answer.body.find(kObservedAt);
             if (at != std::string::npos) answer.body.replace(at, std::strlen(kObservedAt), local);
+            // Today's series are of the same day.
+            constexpr std::size_t kDate = 10;  // "2026-01-15"
+            for (at = answer.body.find(std::string(kObservedAt, kDate)); at != std::string::npos;
+                 at = answer.body.find(std::string(kObservedAt, kDate), at + kDate))
+              answer.body.replace(at, kDate, local, kDate);
           }
           if (answer.delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));

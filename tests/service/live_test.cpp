@@ -20,6 +20,7 @@
 #include "service/http/handlers.h"
 #include "service/places/sample_places.h"
 #include "service/places/world_source.h"
+#include "weather/conditions_text.h"
 #include "weather/weather_page.h"
 
 namespace {
@@ -149,14 +150,100 @@ TEST(Live, ReportPageOrServiceUnavailableForEachUpstreamAnswer) {
   }
 }
 
+// The day's outlook goes from the answer through the page to what the
+// program reads; each field the answer leaves out or gets wrong is left out
+// on its own, and the temperatures still show.
+TEST(Live, DayOutlookReachesTheProgramOrIsLeftOut) {
+  auto today = [](const std::string& time, const std::string& high, const std::string& low,
+                  const std::string& chance,
+                  const std::string& unit =
+                      "\xC2\xB0"
+                      "F") {
+    return ",\"daily_units\":{\"temperature_2m_max\":\"" + unit + "\",\"temperature_2m_min\":\"" +
+           unit + "\",\"precipitation_probability_max\":\"%\"},\"daily\":{\"time\":[" + time +
+           "],\"temperature_2m_max\":[" + high + "],\"temperature_2m_min\":[" + low +
+           "],\"precipitation_probability_max\":[" + chance + "]}";
+  };
+  const std::string day = "\"2026-01-15\"";
+  struct Case {
+    const char* name;
+    std::string now, today;
+    std::optional<int> code;
+    std::optional<bool> daytime;
+    std::optional<double> highF, lowF;
+    std::optional<int> chance;
+  };
+  const Case cases[] = {
+      {"all given", kOutlookNow, kOutlookToday, 61, true, 63.0, 48.0, 40},
+      {"night, thunder with hail, freezing", R"(,"weather_code":99,"is_day":0)",
+       today(day, "-3.5", "-10.2", "100"), 99, false, -3.5, -10.2, 100},
+      {"none asked for", "", "", {}, {}, {}, {}, {}},
+      {"unknown code, odd day flag",
+       R"(,"weather_code":4,"is_day":2)",
+       today(day, "63", "48", "0"),
+       {},
+       {},
+       63.0,
+       48.0,
+       0},
+      {"code not a number", R"(,"weather_code":"61","is_day":true)", "", {}, {}, {}, {}, {}},
+      {"code with a fraction", R"(,"weather_code":61.5,"is_day":1)", "", {}, true, {}, {}, {}},
+      {"nulls",
+       R"(,"weather_code":null,"is_day":null)",
+       today(day, "null", "null", "null"),
+       {},
+       {},
+       {},
+       {},
+       {}},
+      {"high below low", kOutlookNow, today(day, "40", "48", "40"), 61, true, {}, {}, 40},
+      {"beyond any weather", kOutlookNow, today(day, "1e9", "48", "140"), 61, true, {}, 48.0, {}},
+      {"in Celsius",
+       kOutlookNow,
+       today(day, "17", "9", "40",
+             "\xC2\xB0"
+             "C"),
+       61,
+       true,
+       {},
+       {},
+       40},
+      {"another day", kOutlookNow, today("\"2026-01-16\"", "63", "48", "40"), 61, true, {}, {}, {}},
+      {"empty series", kOutlookNow, today("", "", "", ""), 61, true, {}, {}, {}},
+  };
+  FakeOpenMeteo fake;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake.answer({200, forecastJson(50.4, 47.2, c.now, c.today)});
+    LiveService live(fake);
+    auto answer = live.get("/report/austin-tx");
+    ASSERT_TRUE(answer);
+    ASSERT_EQ(answer->status, 200);
+    Conditions read = scanned(answer->body);
+    EXPECT_EQ(textOf(read.temperatureText), "50");
+    EXPECT_EQ(textOf(read.feelsLikeText), "47");
+    DayOutlook shown = pageOutlook(read);
+    EXPECT_EQ(shown.weatherCode, c.code);
+    EXPECT_EQ(shown.daytime, c.daytime);
+    EXPECT_EQ(shown.highF, c.highF);
+    EXPECT_EQ(shown.lowF, c.lowF);
+    EXPECT_EQ(shown.precipitationPercent, c.chance);
+    // A person reading the page sees the same.
+    if (c.code)
+      EXPECT_NE(answer->body.find(std::string(conditionWords(*c.code)) + "</dd>"),
+                std::string::npos);
+  }
+}
+
 TEST(Live, AsksForTheCoordinatesInFahrenheitWithKeyAndUserAgent) {
   FakeOpenMeteo fake;
   LiveService live(fake, {}, "k&y=1");
   ASSERT_TRUE(live.get("/report/oslo-norway"));
   EXPECT_EQ(fake.lastTarget(),
             "/v1/forecast?latitude=59.9100&longitude=10.7500"
-            "&current=temperature_2m,apparent_temperature&temperature_unit=fahrenheit"
-            "&timezone=auto&apikey=k%26y%3D1");
+            "&current=temperature_2m,apparent_temperature,weather_code,is_day"
+            "&daily=temperature_2m_max,temperature_2m_min,precipitation_probability_max"
+            "&forecast_days=1&temperature_unit=fahrenheit&timezone=auto&apikey=k%26y%3D1");
   EXPECT_EQ(fake.lastUserAgent(), "skyvane-service/test");
   // The home page carries the attribution; searches for a place answer live.
   auto home = live.get("/");

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 const std::vector<Place>& shipped() {
@@ -105,6 +107,33 @@ TEST(WeatherModel, ColdPlacesFreezeAndHotPlacesBake) {
     }
     EXPECT_TRUE(c.belowZero ? low < 0 : high >= 100) << c.place << " " << low << ".." << high;
   }
+}
+
+// The sample's day: every field given and plausible, the hour's temperature
+// between the day's low and high, snow only in the cold and rain only above
+// freezing; and the sky changes with the place and the hour.
+TEST(WeatherModel, SampleDayIsPlausibleAndVaries) {
+  std::set<int> codes;
+  std::set<bool> daytimes;
+  for (const Place& p : shipped()) {
+    for (UnixTime h = at("2026-01-10T00:00:00Z"); h < at("2026-01-12T00:00:00Z"); h += 3600) {
+      Weather w = weatherAt(p, h);
+      const DayOutlook& day = w.outlook;
+      ASSERT_TRUE(day.weatherCode && day.daytime && day.highF && day.lowF &&
+                  day.precipitationPercent);
+      EXPECT_FALSE(conditionWords(*day.weatherCode).empty()) << *day.weatherCode;
+      EXPECT_LE(*day.lowF, w.exactF + 0.05);
+      EXPECT_GE(*day.highF, w.exactF - 0.05);
+      auto picture = conditionPicture(*day.weatherCode, day.daytime);
+      if (picture == ConditionPicture::Snow) EXPECT_LE(w.exactF, 35) << p.name;
+      if (picture == ConditionPicture::Rain || picture == ConditionPicture::Drizzle)
+        EXPECT_GT(w.exactF, 35) << p.name;
+      codes.insert(*day.weatherCode);
+      daytimes.insert(*day.daytime);
+    }
+  }
+  EXPECT_GE(codes.size(), 8u);
+  EXPECT_EQ(daytimes.size(), 2u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "skin/display_win.h"
 #include "weather/fetch_win.h"
+#include "weather/conditions_text.h"
 #include "weather/status.h"
 #include "weather/weather_page.h"
 
@@ -26,7 +27,8 @@ bool refreshTimerArmed(HWND window) {
 
 std::string expectedTip() {
   return tooltipText(textOf(conditions.locationName), textOf(conditions.temperatureText),
-                     settings.metric);
+                     settings.metric, {}, {}, Unavailable::NoReading,
+                     outlookLine(pageOutlook(conditions), settings.metric));
 }
 
 using Refresh = MainWindowTest;

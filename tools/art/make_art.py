@@ -30,6 +30,8 @@ SMALL_MINUS = (4, 2)
 SMALL_MINUS_PLACES = ((121, 40), (118, 40))
 UNIT_GLYPH = (24, 22)
 UNIT_GLYPH_PLACE = (82, 57)
+CONDITION = (40, 34)
+CONDITION_PLACE = (4, 4)
 
 SKY_TOP = (22, 52, 96)
 SKY_BOTTOM = (70, 132, 190)
@@ -115,19 +117,14 @@ def protected_boxes():
     boxes += [(x, y, MINUS) for x, y in MINUS_PLACES]
     boxes += [(x, y, SMALL_MINUS) for x, y in SMALL_MINUS_PLACES]
     boxes.append((*UNIT_GLYPH_PLACE, UNIT_GLYPH))
+    boxes.append((*CONDITION_PLACE, CONDITION))
     return boxes
 
 
 def window_background():
+    # The top-left corner is plain sky: the condition's picture goes there.
     image = gradient(WINDOW, [(0, SKY_TOP), (1, SKY_BOTTOM)])
     w, h = WINDOW
-
-    # A small sun behind a cloud in the top-left corner.
-    def paint(draw, s):
-        sun(draw, s, 20, 17, 6)
-        cloud(draw, s, 16, 30, 26, (236, 244, 252, 235))
-
-    image.paste(smooth_layer(WINDOW, paint), (0, 0), smooth_layer(WINDOW, paint))
 
     draw = ImageDraw.Draw(image)
     draw.text((48, 10), "Skyvane", font=font("DejaVuSans-Bold.ttf", 11), fill=(214, 230, 246))
@@ -209,6 +206,141 @@ def skin(out):
     save_bmp(image, out, "Minus", "SmallMinus.bmp")
 
     save_ico(out, "Default.ico", [icon_image(16), icon_image(32)])
+
+    under = crop(background, *CONDITION_PLACE, CONDITION)
+    for name, paint in CONDITION_PICTURES.items():
+        image = under.copy()
+        layer = smooth_layer(CONDITION, paint)
+        image.paste(layer, (0, 0), layer)
+        save_bmp(image, out, "Conditions", f"{name}.bmp")
+
+
+# ---------------------------------------------------------------- conditions
+# Each drawn on a 40 by 34 crop of the sky at the window's top-left corner.
+
+CLOUD_WHITE = (240, 246, 252, 255)
+CLOUD_GREY = (176, 190, 206, 255)
+CLOUD_DARK = (112, 124, 142, 255)
+RAIN = (120, 196, 255, 255)
+SNOW = (255, 255, 255, 255)
+ICE = (196, 236, 255, 255)
+
+
+def moon(draw, s, cx, cy, r):
+    """A crescent: a pale disc with a sky-coloured bite taken out of it."""
+    layer = Image.new("L", (round(r * 4 * s), round(r * 4 * s)), 0)
+    mask = ImageDraw.Draw(layer)
+    c = r * 2 * s
+    mask.ellipse([c - r * s, c - r * s, c + r * s, c + r * s], fill=255)
+    bx, by = c + r * 0.55 * s, c - r * 0.35 * s
+    mask.ellipse([bx - r * 0.85 * s, by - r * 0.85 * s, bx + r * 0.85 * s, by + r * 0.85 * s],
+                 fill=0)
+    draw.bitmap(((cx - 2 * r) * s, (cy - 2 * r) * s), layer, fill=(246, 236, 190, 255))
+
+
+def star(draw, s, x, y, r):
+    draw.polygon([(x * s, (y - r) * s), ((x + r * 0.3) * s, y * s), (x * s, (y + r) * s),
+                  ((x - r * 0.3) * s, y * s)], fill=(255, 250, 220, 255))
+    draw.polygon([((x - r) * s, y * s), (x * s, (y - r * 0.3) * s), ((x + r) * s, y * s),
+                  (x * s, (y + r * 0.3) * s)], fill=(255, 250, 220, 255))
+
+
+def streaks(draw, s, points, length, colour, width=1.4):
+    for x, y in points:
+        draw.line([x * s, y * s, (x - length * 0.35) * s, (y + length) * s], fill=colour,
+                  width=round(width * s))
+
+
+def dots(draw, s, points, r, colour):
+    for x, y in points:
+        draw.ellipse([(x - r) * s, (y - r) * s, (x + r) * s, (y + r) * s], fill=colour)
+
+
+def flakes(draw, s, points, r):
+    for x, y in points:
+        for i in range(3):
+            a = i * math.pi / 3
+            dx, dy = math.cos(a) * r, math.sin(a) * r
+            draw.line([(x - dx) * s, (y - dy) * s, (x + dx) * s, (y + dy) * s], fill=SNOW,
+                      width=round(1.1 * s))
+
+
+def raincloud(draw, s, fill=CLOUD_GREY):
+    cloud(draw, s, 5, 21, 30, fill)
+
+
+def paint_clear_day(draw, s):
+    sun(draw, s, 20, 17, 7.5)
+
+
+def paint_clear_night(draw, s):
+    moon(draw, s, 19, 17, 9)
+    star(draw, s, 31, 8, 2.5)
+    star(draw, s, 33, 24, 1.8)
+
+
+def paint_partly_cloudy_day(draw, s):
+    sun(draw, s, 25, 12, 6)
+    cloud(draw, s, 4, 29, 28, CLOUD_WHITE)
+
+
+def paint_partly_cloudy_night(draw, s):
+    moon(draw, s, 25, 12, 7)
+    cloud(draw, s, 4, 29, 28, CLOUD_WHITE)
+
+
+def paint_cloudy(draw, s):
+    cloud(draw, s, 14, 20, 22, CLOUD_GREY)
+    cloud(draw, s, 3, 29, 28, CLOUD_WHITE)
+
+
+def paint_fog(draw, s):
+    cloud(draw, s, 6, 17, 28, CLOUD_GREY)
+    for y, x0, x1 in ((21, 4, 30), (25, 9, 36), (29, 4, 32)):
+        draw.line([x0 * s, y * s, x1 * s, y * s], fill=(214, 224, 236, 255), width=round(2 * s))
+
+
+def paint_drizzle(draw, s):
+    raincloud(draw, s)
+    dots(draw, s, [(11, 25), (19, 28), (27, 25), (15, 31), (23, 31)], 1.0, RAIN)
+
+
+def paint_rain(draw, s):
+    raincloud(draw, s)
+    streaks(draw, s, [(12, 23), (19, 23), (26, 23), (16, 28), (23, 28)], 4, RAIN)
+
+
+def paint_freezing_rain(draw, s):
+    raincloud(draw, s)
+    streaks(draw, s, [(12, 23), (24, 23), (18, 28)], 4, RAIN)
+    dots(draw, s, [(18, 24), (29, 27), (11, 30)], 1.2, ICE)
+
+
+def paint_snow(draw, s):
+    raincloud(draw, s, CLOUD_WHITE)
+    flakes(draw, s, [(11, 26), (20, 29), (29, 26)], 2.6)
+
+
+def paint_thunder(draw, s):
+    raincloud(draw, s, CLOUD_DARK)
+    bolt = [(21, 19), (14, 27), (19, 27), (16, 33), (25, 24), (20, 24), (24, 19)]
+    draw.polygon([(x * s, y * s) for x, y in bolt], fill=(255, 214, 64, 255))
+    streaks(draw, s, [(10, 24), (30, 24)], 4, RAIN)
+
+
+CONDITION_PICTURES = {
+    "clear-day": paint_clear_day,
+    "clear-night": paint_clear_night,
+    "partly-cloudy-day": paint_partly_cloudy_day,
+    "partly-cloudy-night": paint_partly_cloudy_night,
+    "cloudy": paint_cloudy,
+    "fog": paint_fog,
+    "drizzle": paint_drizzle,
+    "rain": paint_rain,
+    "freezing-rain": paint_freezing_rain,
+    "snow": paint_snow,
+    "thunder": paint_thunder,
+}
 
 
 # ---------------------------------------------------------------- resources

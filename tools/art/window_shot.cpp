@@ -1,6 +1,6 @@
 // Paints the main window's face with the skin under the current directory
 // through the program's own paint, for the temperature 72 and feels-like 68
-// in Fahrenheit, and writes what the window shows as a 24-bit BMP.
+// in Fahrenheit under a partly cloudy sky by day, and writes what the window shows as a 24-bit BMP.
 //   window_shot.exe OUTPUT.bmp
 
 #include <windows.h>
@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
   }
   copyText(conditions.temperatureText, "72");
   copyText(conditions.feelsLikeText, "68");
+  copyText(conditions.weatherCodeText, "2");
+  copyText(conditions.daytimeText, "1");
   appInstance = GetModuleHandleA(nullptr);
 
   WNDCLASSA windowClass = {};

@@ -655,6 +655,26 @@ Reading readDisplay(const Image& window, const Skin& skin) {
   return reading;
 }
 
+std::string shownCondition(const Image& window, const std::string& skinsFolder) {
+  constexpr int kConditionX = 4, kConditionY = 4;
+  WIN32_FIND_DATAA found{};
+  std::string folder = skinsFolder + "\\Conditions\\";
+  HANDLE search = FindFirstFileA((folder + "*.bmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return {};
+  std::string best;
+  double bestError = kTolerance;
+  do {
+    std::string name = found.cFileName;
+    double error = difference(window, kConditionX, kConditionY, loadBitmapFile(folder + name));
+    if (error <= bestError) {
+      best = name.substr(0, name.size() - 4);
+      bestError = error;
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return best;
+}
+
 std::string shownText(int value) {
   std::string digits = std::to_string(std::abs(static_cast<long long>(value)));
   return (value < 0 ? "-" : "") + digits.substr(0, 2);

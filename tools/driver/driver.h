@@ -166,6 +166,9 @@ struct Reading {
   bool operator==(const Reading&) const = default;
 };
 Reading readDisplay(const Image& window, const Skin& skin);
+// The condition picture of the skin's Conditions folder that the window
+// shows at its place ("rain"); empty when it shows none of them.
+std::string shownCondition(const Image& window, const std::string& skinsFolder);
 // What the display shows for a value: its sign and at most its two leading
 // digits, since the skin has no more places.
 std::string shownText(int value);

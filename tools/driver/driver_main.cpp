@@ -4,7 +4,7 @@
 //   skyvane-driver wait-window            the main window is up
 //   skyvane-driver balloon                a balloon is shown; prints its text
 //   skyvane-driver tray left|right|balloon
-//   skyvane-driver menu search|celsius|fahrenheit|exit|recent N
+//   skyvane-driver menu search|celsius|fahrenheit|about|exit|recent N
 //   skyvane-driver search QUERY           in the open Search dialog; prints the results
 //   skyvane-driver search-unreachable QUERY
 //                                         the search warns that the service cannot be
@@ -15,6 +15,10 @@
 //   skyvane-driver refresh                a refresh period passes; returns when it is done
 //   skyvane-driver wait-slide-in          the window stands slid in
 //   skyvane-driver read SKINS             prints the digits the window shows
+//   skyvane-driver condition SKINS        prints the condition picture the window shows
+//                                         ("rain"), or fails when it shows none
+//   skyvane-driver tooltip SKINS TEXT     points at the program's tray icon until its
+//                                         tooltip holds TEXT; prints the tooltip
 //   skyvane-driver wait-exit              the main window is gone
 //   skyvane-driver box [MS]               a "Skyvane" message box is up; prints its text and
 //                                         closes it (waits MS, default 20000)
@@ -74,6 +78,7 @@ constexpr Word kTrayEvents[] = {
 constexpr Word kMenuItems[] = {{"search", IDM_SEARCH},
                                {"celsius", IDM_CELSIUS},
                                {"fahrenheit", IDM_FAHRENHEIT},
+                               {"about", IDM_ABOUT},
                                {"exit", IDM_EXIT}};
 
 template <std::size_t N>
@@ -95,7 +100,7 @@ int menu(HWND window, int argc, char** argv) {
   std::string item = argc > 2 ? argv[2] : "";
   std::optional<UINT> id = valueOf(kMenuItems, item);
   if (!id && item == "recent" && argc > 3) id = IDM_RECENT_BASE + std::atoi(argv[3]);
-  if (!id) return fail("menu: search, celsius, fahrenheit, exit or recent N");
+  if (!id) return fail("menu: search, celsius, fahrenheit, about, exit or recent N");
   driver::menuCommand(window, *id);
   return 0;
 }
@@ -162,6 +167,26 @@ int read(HWND window, const std::string& skins) {
   return reading.temperature.empty() ? 1 : 0;
 }
 
+int condition(HWND window, const std::string& skins) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  std::string shown =
+      driver::shownCondition(driver::captureScreen(rect), driver::windowsPath(skins));
+  std::printf("%s\n", shown.c_str());
+  return shown.empty() ? 1 : 0;
+}
+
+int tooltip(const std::string& skins, const std::string& wanted) {
+  driver::Picture own = driver::loadIconPicture(driver::windowsPath(skins) + "\\Default.ico",
+                                                GetSystemMetrics(SM_CXSMICON));
+  std::optional<RECT> icon = driver::waitForTrayPicture(own, kWaitMs);
+  if (!icon) return fail("the program's icon is not in the tray");
+  auto holds = [&](const std::string& tip) { return tip.find(wanted) != std::string::npos; };
+  std::string tip = driver::trayTooltip(*icon, holds, kWaitMs);
+  std::printf("%s\n", tip.c_str());
+  return holds(tip) ? 0 : fail("the tooltip does not say " + wanted);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,6 +218,8 @@ int main(int argc, char** argv) {
     return driver::waitForSlideIn(window, kWaitMs) ? 0 : fail("the window did not slide in");
   }
   if (command == "read") return read(window, argument);
+  if (command == "condition") return condition(window, argument);
+  if (command == "tooltip") return tooltip(argument, argc > 3 ? argv[3] : "");
   if (command == "refresh") {
     return driver::refresh(window, kWaitMs) ? 0 : fail("the refresh did not end");
   }
