@@ -49,7 +49,7 @@ start "$work/fake.log" "$native/tests/service/fake-open-meteo" --listen 127.0.0.
 upstream=$port
 for folder in alone widget; do
   cp "$windows/service/skyvane-service.exe" "$work/$folder/"
-  cp "$native/service/data/world.tsv" "$work/$folder/data/"
+  cp "$native/service/data/world.img" "$work/$folder/data/"
 done
 wine_run "$minimal_exe" >/dev/null 2>&1 &  # makes the prefix
 sleep 2 && for pid in $(pgrep -f "^$minimal_exe"); do kill "$pid"; done
