@@ -61,11 +61,10 @@ Gazetteer mapGazetteer(const std::string& path) {
   MappedFile file = mapFile(path);
   Gazetteer world;
   if (file.error.empty())
-    world = openWorldImage(file.bytes, file.mapping);
+    world = openWorldImage(file.bytes, std::move(file.mapping));
   else
     world.error = file.error;
-  if (!file.error.empty() || !world.error.empty())
-    world.error = path + ": " + (file.error.empty() ? world.error : file.error);
+  if (!world.error.empty()) world.error = path + ": " + world.error;
   return world;
 }
 

@@ -10,7 +10,7 @@
 struct MappedFile {
   std::string_view bytes;               // page-aligned; empty for an empty file
   std::shared_ptr<const void> mapping;  // unmaps when the last copy goes
-  std::string error;                    // empty when mapped
+  std::string error;                    // empty when mapped; names no path
 };
 
 MappedFile mapFile(const std::string& path);
