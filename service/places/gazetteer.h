@@ -1,6 +1,6 @@
 #pragma once
-// Owns the world's towns and the US ZIP codes, loaded from the data file that
-// tools/gazetteer builds, and the search over them. Names are plain ASCII
+// Owns the world's towns and the US ZIP codes, from the data file that
+// tools/gazetteer builds (as the image made of it), and the search over them. Names are plain ASCII
 // already; a query is folded to the same match keys (see text_fold.h).
 //
 // The data file is tab-separated text, one record a line, '#' a comment:

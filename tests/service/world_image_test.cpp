@@ -49,19 +49,21 @@ std::uint64_t sectionBytes(const std::string& image, int section) {
 TEST(WorldImage, MappedFileAnswersAsTheText) {
   auto path = std::filesystem::temp_directory_path() / "skyvane-world-image-test.img";
   std::ofstream(path, std::ios::binary) << extractImage();
-  Gazetteer mapped = mapGazetteer(path.string());
-  Gazetteer parsed = loadGazetteer(SKYVANE_TEST_DATA "/world_extract.tsv");
-  ASSERT_EQ(mapped.error, "");
-  ASSERT_EQ(parsed.error, "");
-  for (const char* query : {"San", "Springfield IL", "Geneva", "Chicgo", "90210", "NYC", "Zur"}) {
-    WorldMatch a = searchWorld(mapped, query), b = searchWorld(parsed, query);
-    ASSERT_EQ(a.hit.has_value(), b.hit.has_value()) << query;
-    if (a.hit) {
-      EXPECT_EQ(a.hit->name, b.hit->name) << query;
+  {  // Windows removes a file only once no mapping holds it.
+    Gazetteer mapped = mapGazetteer(path.string());
+    Gazetteer parsed = loadGazetteer(SKYVANE_TEST_DATA "/world_extract.tsv");
+    ASSERT_EQ(mapped.error, "");
+    ASSERT_EQ(parsed.error, "");
+    for (const char* query : {"San", "Springfield IL", "Geneva", "Chicgo", "90210", "NYC", "Zur"}) {
+      WorldMatch a = searchWorld(mapped, query), b = searchWorld(parsed, query);
+      ASSERT_EQ(a.hit.has_value(), b.hit.has_value()) << query;
+      if (a.hit) {
+        EXPECT_EQ(a.hit->name, b.hit->name) << query;
+      }
+      ASSERT_EQ(a.listed.size(), b.listed.size()) << query;
+      for (std::size_t i = 0; i < a.listed.size(); ++i)
+        EXPECT_EQ(a.listed[i].name, b.listed[i].name) << query;
     }
-    ASSERT_EQ(a.listed.size(), b.listed.size()) << query;
-    for (std::size_t i = 0; i < a.listed.size(); ++i)
-      EXPECT_EQ(a.listed[i].name, b.listed[i].name) << query;
   }
   std::filesystem::remove(path);
   EXPECT_NE(mapGazetteer(path.string()).error.find("cannot open"), std::string::npos);
