@@ -41,6 +41,7 @@ if(NOT EXISTS ${SKYVANE_NATIVE_BUILD_DIR}/CMakeCache.txt)
 endif()
 set(SKYVANE_FOLD_TABLE_DIR ${SKYVANE_NATIVE_BUILD_DIR}/generated)
 set(SKYVANE_WORLD_DATA_FILE ${SKYVANE_NATIVE_BUILD_DIR}/service/data/world.tsv CACHE INTERNAL "")
+set(SKYVANE_WORLD_IMAGE_FILE ${SKYVANE_NATIVE_BUILD_DIR}/service/data/world.img CACHE INTERNAL "")
 option(SKYVANE_WINDOWS_WORLD_DATA "Have the native build make the world's towns for the package"
   ON)
 set(native_targets skyvane_fold_table)

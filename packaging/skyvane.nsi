@@ -10,7 +10,7 @@
 ;
 ; makensis -DVERSION=1.02 -DVERSION_QUAD=1.2.0.0 -DPUBLISHER=... -DCOPYRIGHT=...
 ;          -DPROGRAM=.../Skyvane.exe -DSERVICE_PROGRAM=.../skyvane-service.exe
-;          -DWORLD_DATA=.../world.tsv -DSKINS=.../Skins -DSKIN_FILES=.../skin_files.nsh
+;          -DWORLD_DATA=.../world.img -DSKINS=.../Skins -DSKIN_FILES=.../skin_files.nsh
 ;          -DSERVICE=http://127.0.0.1:8642 -DOUTFILE=.../Skyvane-1.02-setup.exe skyvane.nsi
 ;
 ; Command line, beside /S and /D=folder: /SERVICE=address writes the weather
@@ -357,7 +357,9 @@ Section "Skyvane" SecProgram
   File "/oname=Skyvane.exe" "${PROGRAM}"
   File "/oname=skyvane-service.exe" "${SERVICE_PROGRAM}"
   SetOutPath "$INSTDIR\data"
-  File "/oname=world.tsv" "${WORLD_DATA}"
+  File "/oname=world.img" "${WORLD_DATA}"
+  ; The towns' text that versions before the image shipped.
+  Delete "$INSTDIR\data\world.tsv"
   !insertmacro InstallSkins
   CreateDirectory "$INSTDIR\Temp"
   ; The shortcut's working folder is the output path at its creation.
@@ -471,6 +473,7 @@ Section "Uninstall"
   ${EndIf}
   Delete "$INSTDIR\Skyvane.exe"
   Delete "$INSTDIR\skyvane-service.exe"
+  Delete "$INSTDIR\data\world.img"
   Delete "$INSTDIR\data\world.tsv"
   RMDir "$INSTDIR\data"
   !insertmacro RemoveSkins

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "service/alerts/alert_sources.h"
 #include "service/alerts/alerts_cache.h"
@@ -24,11 +25,15 @@
 
 namespace {
 
+// Beside the program: the sample places, or the world's image (its text in
+// a folder laid out before the image was).
 std::string defaultDataFile(bool world) {
   std::error_code error;
-  auto beside =
-      std::filesystem::path(programFolderPath()) / "data" / (world ? "world.tsv" : "places.tsv");
-  if (std::filesystem::exists(beside, error)) return beside.string();
+  auto data = std::filesystem::path(programFolderPath()) / "data";
+  std::vector<std::string> names = world ? std::vector<std::string>{"world.img", "world.tsv"}
+                                         : std::vector<std::string>{"places.tsv"};
+  for (const std::string& name : names)
+    if (std::filesystem::exists(data / name, error)) return (data / name).string();
   return world ? SKYVANE_WORLD_DATA : SKYVANE_SERVICE_DATA;
 }
 
@@ -38,7 +43,8 @@ std::optional<PlaceSource> loadSource(bool world, const std::string& file) {
   std::string error;
   PlaceSource source;
   if (world) {
-    Gazetteer gazetteer = loadGazetteer(file);
+    // The image is mapped; a data file's text is read whole (for tests).
+    Gazetteer gazetteer = file.ends_with(".tsv") ? loadGazetteer(file) : mapGazetteer(file);
     error = gazetteer.error;
     source = worldSource(std::move(gazetteer));
   } else {

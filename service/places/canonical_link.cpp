@@ -24,30 +24,30 @@ std::int32_t fixed(double value) {
   return std::int32_t(std::lround(std::strtod(text, nullptr) * 10000));
 }
 
-bool before(const CoordinateIndex::Key& a, const CoordinateIndex::Key& b) {
+bool before(const CoordinateKey& a, const CoordinateKey& b) {
   return std::tie(a.latitude, a.longitude, a.item) < std::tie(b.latitude, b.longitude, b.item);
 }
 
 }  // namespace
 
-CoordinateIndex indexByCoordinates(const Gazetteer& world) {
-  CoordinateIndex index;
-  index.keys.reserve(world.places.size() + world.zips.size());
+std::vector<CoordinateKey> coordinateKeys(const Gazetteer& world) {
+  std::vector<CoordinateKey> keys;
+  keys.reserve(world.places.size() + world.zips.size());
   std::uint32_t item = 0;
   for (const WorldPlace& place : world.places)
-    index.keys.push_back({fixed(degrees(place.latitude)), fixed(degrees(place.longitude)), item++});
+    keys.push_back({fixed(degrees(place.latitude)), fixed(degrees(place.longitude)), item++});
   for (const ZipCode& zip : world.zips)
-    index.keys.push_back({fixed(degrees(zip.latitude)), fixed(degrees(zip.longitude)), item++});
-  std::sort(index.keys.begin(), index.keys.end(), before);
-  return index;
+    keys.push_back({fixed(degrees(zip.latitude)), fixed(degrees(zip.longitude)), item++});
+  std::sort(keys.begin(), keys.end(), before);
+  return keys;
 }
 
-std::vector<std::string> linksAt(const Gazetteer& world, const CoordinateIndex& index,
-                                 double latitude, double longitude) {
-  CoordinateIndex::Key key{fixed(latitude), fixed(longitude), 0};
+std::vector<std::string> linksAt(const Gazetteer& world, double latitude, double longitude) {
+  const auto& keys = world.coordinates;
+  CoordinateKey key{fixed(latitude), fixed(longitude), 0};
   std::vector<std::string> links;
-  for (auto it = std::lower_bound(index.keys.begin(), index.keys.end(), key, before);
-       it != index.keys.end() && it->latitude == key.latitude && it->longitude == key.longitude &&
+  for (auto it = std::lower_bound(keys.begin(), keys.end(), key, before);
+       it != keys.end() && it->latitude == key.latitude && it->longitude == key.longitude &&
        links.size() < 16;
        ++it) {
     if (it->item < world.places.size()) {
@@ -63,8 +63,7 @@ std::vector<std::string> linksAt(const Gazetteer& world, const CoordinateIndex& 
   return links;
 }
 
-LinkVerdict checkReportLink(const Gazetteer& world, const CoordinateIndex& index,
-                            std::string_view path, bool hasQuery) {
+LinkVerdict checkReportLink(const Gazetteer& world, std::string_view path, bool hasQuery) {
   std::string_view rest = path.substr(std::min(path.size(), kPrefix.size()));
   std::size_t comma = rest.find(','), slash = rest.find('/');
   std::optional<double> latitude, longitude;
@@ -77,16 +76,17 @@ LinkVerdict checkReportLink(const Gazetteer& world, const CoordinateIndex& index
               180);
   }
   if (!latitude || !longitude) return {404, ""};
-  std::vector<std::string> links = linksAt(world, index, *latitude, *longitude);
+  std::vector<std::string> links = linksAt(world, *latitude, *longitude);
   if (links.empty()) return {404, ""};
   bool canonical = std::find(links.begin(), links.end(), path) != links.end();
   // A name that a results page gave a town to tell it from its namesakes
   // ("Geneva, Ashtabula County, OH") is that town's link too, at the
   // coordinates exactly as the service writes them.
   auto parsed = parseReportLink(path);
-  CoordinateIndex::Key key{fixed(*latitude), fixed(*longitude), 0};
-  for (auto it = std::lower_bound(index.keys.begin(), index.keys.end(), key, before);
-       !canonical && parsed && it != index.keys.end() && it->latitude == key.latitude &&
+  const auto& keys = world.coordinates;
+  CoordinateKey key{fixed(*latitude), fixed(*longitude), 0};
+  for (auto it = std::lower_bound(keys.begin(), keys.end(), key, before);
+       !canonical && parsed && it != keys.end() && it->latitude == key.latitude &&
        it->longitude == key.longitude && it->item < world.places.size();
        ++it) {
     const WorldPlace& place = world.places[it->item];

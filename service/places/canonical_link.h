@@ -15,22 +15,13 @@
 #include "service/places/gazetteer.h"
 #include "service/places/place.h"
 
-// The gazetteer's towns and ZIP codes by their coordinates to 4 decimals.
-struct CoordinateIndex {
-  struct Key {
-    std::int32_t latitude, longitude;  // in 1/10,000 of a degree
-    std::uint32_t item;                // a town below places.size(), else a ZIP code
-  };
-  std::vector<Key> keys;  // by coordinates, then towns (most populous first), then ZIP codes
-};
-
-CoordinateIndex indexByCoordinates(const Gazetteer& world);
+// The gazetteer's towns and ZIP codes by their coordinates to 4 decimals,
+// as the image holds them (Gazetteer::coordinates).
+std::vector<CoordinateKey> coordinateKeys(const Gazetteer& world);
 
 // The canonical links of the places at these coordinates, rounded to 4
 // decimals; the most populous town first.
-std::vector<std::string> linksAt(const Gazetteer& world, const CoordinateIndex& index,
-                                 double latitude, double longitude);
+std::vector<std::string> linksAt(const Gazetteer& world, double latitude, double longitude);
 
 // `path` is a "/report/..." path as sent; `hasQuery` whether a query followed.
-LinkVerdict checkReportLink(const Gazetteer& world, const CoordinateIndex& index,
-                            std::string_view path, bool hasQuery);
+LinkVerdict checkReportLink(const Gazetteer& world, std::string_view path, bool hasQuery);

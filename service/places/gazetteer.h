@@ -1,6 +1,6 @@
 #pragma once
-// Owns the world's towns and the US ZIP codes, loaded from the data file that
-// tools/gazetteer builds, and the search over them. Names are plain ASCII
+// Owns the world's towns and the US ZIP codes, from the data file that
+// tools/gazetteer builds (as the image made of it), and the search over them. Names are plain ASCII
 // already; a query is folded to the same match keys (see text_fold.h).
 //
 // The data file is tab-separated text, one record a line, '#' a comment:
@@ -12,11 +12,17 @@
 // "region" is the state code in the United States and the division's code
 // (an R record's) elsewhere, or empty. "kind" is "district" for a section of
 // a town that is listed itself; "county" the second-level division's name;
-// "other names" are '|'-separated. The data is held compactly: every name
-// once in one arena, records of fixed size that point into it.
+// "other names" are '|'-separated.
+//
+// The service reads none of that text: the build turns it into an image
+// (world_image.h) that is mapped read-only and searched where it lies. Every
+// name is held once in one arena; records of fixed size point into it. The
+// records are laid out as the image stores them, so they hold no padding.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +31,7 @@ struct Region {
   std::uint32_t code = 0, name = 0;                      // arena offsets of the display texts
   std::uint32_t codeKey = 0, nameKey = 0, shortKey = 0;  // of the match keys
   std::uint16_t country = 0;                             // the country's index, for divisions
+  std::uint16_t spare = 0;
 };
 
 struct WorldPlace {
@@ -34,7 +41,8 @@ struct WorldPlace {
   std::int32_t latitude = 0, longitude = 0;  // in 1e-5 degrees
   std::uint16_t country = 0;                 // index into Gazetteer::countries
   std::uint16_t region = 0;                  // 1 + index into Gazetteer::regions, 0 for none
-  bool district = false;
+  std::uint8_t district = 0;                 // 1 for a section of a town
+  std::uint8_t spare[3] = {};
 };
 
 struct ZipCode {
@@ -42,14 +50,23 @@ struct ZipCode {
   std::uint32_t nearest = 0;  // arena offset of the nearest town of its state, 0 for none
   std::int32_t latitude = 0, longitude = 0;  // in 1e-5 degrees
   char state[2] = {};
+  char spare[2] = {};
 };
 
+// A place's coordinates as its report link rounds them (to 1e-4 degrees),
+// for finding the places of a link (see canonical_link.h).
+struct CoordinateKey {
+  std::int32_t latitude, longitude;  // in 1/10,000 of a degree
+  std::uint32_t item;                // a town below places.size(), else a ZIP code
+};
+
+// Views of the world's tables, in an image's bytes that `storage` keeps.
 struct Gazetteer {
   // Every text, each ended by a zero byte; offset 0 is the empty text.
-  std::string arena;
-  std::vector<Region> countries, regions;  // regions: US states and divisions elsewhere
-  std::vector<WorldPlace> places;          // the most populous first
-  std::vector<ZipCode> zips;               // by code
+  std::string_view arena;
+  std::span<const Region> countries, regions;  // regions: US states and divisions elsewhere
+  std::span<const WorldPlace> places;          // the most populous first
+  std::span<const ZipCode> zips;               // by code
   // Every word start of every place's own name key, sorted by the key's text
   // from there; `place` has kWhole set when the word starts the name.
   struct Entry {
@@ -57,20 +74,29 @@ struct Gazetteer {
     std::uint32_t offset;  // into arena
   };
   static constexpr std::uint32_t kWhole = 1u << 31;
-  std::vector<Entry> index;
+  std::span<const Entry> index;
   // The places' other names, whole keys only, sorted by key.
-  std::vector<Entry> others;
+  std::span<const Entry> others;
   // A segment tree of the least place (the most populous) over the index:
   // leaves from rangeMin.size() / 2 on. A prefix's matches are one range of
   // the index; the tree yields its most populous places without visiting
   // the whole range.
-  std::vector<std::uint32_t> rangeMin;
-  std::vector<Entry> typoSet;  // the towns typos are tried against, with their keys
-  std::string error;           // empty when the file was read whole
+  std::span<const std::uint32_t> rangeMin;
+  std::span<const Entry> typoSet;  // the towns typos are tried against, with their keys
+  // Towns and ZIP codes by coordinates, then towns (most populous first),
+  // then ZIP codes.
+  std::span<const CoordinateKey> coordinates;
+  std::shared_ptr<const void> storage;  // the mapped file or the bytes viewed
+  std::string error;                    // empty when the world is whole
 };
 
+// The world of a data file's text (for the build and tests): read, indexed,
+// made an image and opened as the service opens a file.
 Gazetteer parseGazetteer(std::string_view text);
 Gazetteer loadGazetteer(const std::string& path);
+// The world of an image file, mapped read-only; an error when it is missing
+// or not a whole, sound image of this version.
+Gazetteer mapGazetteer(const std::string& path);
 
 // A text of the arena.
 std::string_view arenaText(const Gazetteer& world, std::uint32_t offset);

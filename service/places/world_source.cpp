@@ -81,9 +81,8 @@ PlaceSource worldSource(Gazetteer gazetteer) {
     if (!link) return std::nullopt;
     return worldPlace({link->name, link->latitude, link->longitude});
   };
-  auto index = std::make_shared<const CoordinateIndex>(indexByCoordinates(*world));
-  source.canonical = [world, index](std::string_view path, bool hasQuery) {
-    return checkReportLink(*world, *index, path, hasQuery);
+  source.canonical = [world](std::string_view path, bool hasQuery) {
+    return checkReportLink(*world, path, hasQuery);
   };
   source.home = [world](bool) { return home(*world); };
   return source;

@@ -42,7 +42,7 @@ upstream=$port
 lay_out $'[Service]\r\nOpenMeteoUrl=http://127.0.0.1:'"$upstream"$'\r\n'
 cp "$service_exe" "$folder/skyvane-service.exe"
 mkdir -p "$folder/data"
-cp "$world" "$folder/data/world.tsv"
+cp "$world" "$folder/data/world.img"
 
 start_wine
 

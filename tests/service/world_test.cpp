@@ -197,11 +197,11 @@ TEST(World, ReportLinks) {
   }
 }
 
-// The file the build makes from the packages holds the whole world.
+// The image the build makes from the packages holds the whole world.
 TEST(World, FullDataFile) {
-  if (!std::filesystem::exists(SKYVANE_WORLD_DATA_FILE))
-    GTEST_SKIP() << "not built: " << SKYVANE_WORLD_DATA_FILE;
-  Gazetteer world = loadGazetteer(SKYVANE_WORLD_DATA_FILE);
+  if (!std::filesystem::exists(SKYVANE_WORLD_IMAGE_FILE))
+    GTEST_SKIP() << "not built: " << SKYVANE_WORLD_IMAGE_FILE;
+  Gazetteer world = mapGazetteer(SKYVANE_WORLD_IMAGE_FILE);
   ASSERT_EQ(world.error, "");
   EXPECT_GE(world.places.size(), 100000u);
   EXPECT_GE(world.zips.size(), 30000u);
