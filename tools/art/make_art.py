@@ -397,8 +397,8 @@ def search_picture():
 
 
 def resources(out):
-    save_bmp(about_banner(), out, "about.bmp")
-    save_bmp(search_picture(), out, "search.bmp")
+    save_palette_bmp(about_banner(), out, "about.bmp")
+    save_palette_bmp(search_picture(), out, "search.bmp")
     save_ico(out, "skyvane.ico", [icon_image(16), icon_image(32), icon_image(48)])
 
 
@@ -408,6 +408,16 @@ def save_bmp(image, *parts):
     path = os.path.join(*parts)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     image.convert("RGB").save(path, "BMP")  # 24 bits per pixel, bottom-up
+
+
+def save_palette_bmp(image, *parts):
+    """The dialog pictures are linked into the program: 256 colours of their
+    own, dithered, hold them at a third of the bytes of 24-bit colour."""
+    path = os.path.join(*parts)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    picture = image.convert("RGB").quantize(256, method=Image.Quantize.MEDIANCUT,
+                                            dither=Image.Dither.FLOYDSTEINBERG)
+    picture.save(path, "BMP")  # 8 bits per pixel with a palette, bottom-up
 
 
 def save_ico(folder, name, images):
