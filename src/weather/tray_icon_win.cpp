@@ -11,6 +11,18 @@ NOTIFYICONDATAA trayIcon{};
 
 namespace {
 
+// A `size` by `size` picture of 32-bit pixels, top row first.
+BITMAPINFO squareArgb(int size) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
 HICON programIcon = nullptr;
 HICON drawnIcon = nullptr;
 
@@ -24,13 +36,7 @@ int smallIconSize() {
 
 // An icon of `pixels`, `size` by `size`.
 HICON iconOfPixels(const std::vector<uint32_t>& pixels, int size) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = squareArgb(size);
   void* bits = nullptr;
   HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   // The mask marks the clear pixels, for whatever draws the icon without
@@ -62,13 +68,7 @@ HICON iconOfPixels(const std::vector<uint32_t>& pixels, int size) {
 std::vector<uint32_t> pixelsOfIcon(HICON icon, int size) {
   std::vector<uint32_t> pixels(static_cast<std::size_t>(size) * size, kIconClear);
   if (!icon) return pixels;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = size;
-  info.bmiHeader.biHeight = -size;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = squareArgb(size);
   HDC screen = GetDC(nullptr);
   HDC surface = CreateCompatibleDC(screen);
   void* colorBits = nullptr;
