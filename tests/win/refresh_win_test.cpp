@@ -31,7 +31,18 @@ std::string expectedTip() {
                      outlookLine(pageOutlook(conditions), settings.metric));
 }
 
-using Refresh = MainWindowTest;
+class Refresh : public MainWindowTest {
+ protected:
+  // The program on Oslo's page, served by a stand-in that the test controls.
+  void startOnStandIn(driver::Listener& service) {
+    std::optional<std::string> page = downloadPage(kOslo, {});
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(driver::startListener(service, *page));
+    writeSettings(
+        {"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway"});
+    start();
+  }
+};
 
 TEST_F(Refresh, FirstRunGreetsWithTheBalloonAndFetchesNothing) {
   writeFile(folder + "\\Temp\\pg1A2B.tmp", "left by a run that ended mid-download");
@@ -69,12 +80,8 @@ TEST_F(Refresh, LoadedPageFillsConditionsTooltipAndArmsTheTimer) {
 }
 
 TEST_F(Refresh, FailuresOfTheSamePlaceKeepItsReading) {
-  std::optional<std::string> page = downloadPage(kOslo, {});
-  ASSERT_TRUE(page);
   driver::Listener service;
-  ASSERT_TRUE(driver::startListener(service, *page));
-  writeSettings({"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway"});
-  start();
+  startOnStandIn(service);
   ASSERT_STREQ(conditions.locationName, "Oslo, Norway");
   const Conditions shown = conditions;
   const std::string tip = trayIcon.szTip;
@@ -142,12 +149,8 @@ TEST_F(Refresh, OnlyAPageOfTheCurrentLocationIsApplied) {
 }
 
 TEST_F(Refresh, RequestsWhileADownloadRunsRunOnceAfterIt) {
-  std::optional<std::string> page = downloadPage(kOslo, {});
-  ASSERT_TRUE(page);
   driver::Listener service;
-  ASSERT_TRUE(driver::startListener(service, *page));
-  writeSettings({"[General]", "URL0=" + service.url("/report/oslo-norway"), "City0=Oslo, Norway"});
-  start();
+  startOnStandIn(service);
   LONG before = service.requests;
   // The page of the first cannot arrive before this thread serves its
   // messages, so the others find it running.
