@@ -45,6 +45,12 @@ void referenceScan(std::string_view page, Conditions& result) {
   if (at == std::string_view::npos) return;
   referenceHeadMark(page, at, kExactTemperatureMarker, result.exactTemperatureText);
   referenceHeadMark(page, at, kExactFeelsLikeMarker, result.exactFeelsLikeText);
+  referenceHeadMark(page, at, kWeatherCodeMarker, result.weatherCodeText);
+  referenceHeadMark(page, at, kDaytimeMarker, result.daytimeText);
+  referenceHeadMark(page, at, kHighMarker, result.highText);
+  referenceHeadMark(page, at, kLowMarker, result.lowText);
+  referenceHeadMark(page, at, kPrecipitationMarker, result.precipitationText);
+  referenceHeadMark(page, at, kSourceMarker, result.sourceText);
   std::size_t stop;
   copyValue(page, at + 16, '<', result.locationName, stop);
   for (std::size_t i = 0; i < kTextSize && result.locationName[i]; ++i) {

@@ -114,8 +114,11 @@ UpstreamResult readForecast(int status, std::string_view body) {
   // Units left out are not known to be Fahrenheit either.
   auto units = document.find("current_units");
   for (const char* field : {"temperature_2m", "apparent_temperature"}) {
-    if (units == document.end() || !units->is_object() ||
-        units->value(field, "") !=
+    if (units == document.end() || !units->is_object()) return failure("not in Fahrenheit");
+    // A unit that is not text is no unit (and must not throw).
+    auto unit = units->find(field);
+    if (unit == units->end() || !unit->is_string() ||
+        unit->get_ref<const std::string&>() !=
             "\xC2\xB0"
             "F")
       return failure("not in Fahrenheit");

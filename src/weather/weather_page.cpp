@@ -69,22 +69,20 @@ std::size_t nextMarker(std::string_view page, std::size_t from, const ValueMarke
 
 void scanWeatherPage(std::string_view page, Conditions& result) {
   std::memset(&result, 0, sizeof result);
-  // Checked when they are read: a mark without a well-formed number is as
-  // good as none.
-  if (auto exact = headMark(page, kExactTemperatureMarker))
-    copyText(result.exactTemperatureText, *exact);
-  if (auto exact = headMark(page, kExactFeelsLikeMarker))
-    copyText(result.exactFeelsLikeText, *exact);
+  // Copied as found and checked when they are read: a mark without a
+  // well-formed value is as good as none.
   struct {
     std::string_view marker;
     TextBuffer& field;
-  } const outlookMarks[] = {{kWeatherCodeMarker, result.weatherCodeText},
-                            {kDaytimeMarker, result.daytimeText},
-                            {kHighMarker, result.highText},
-                            {kLowMarker, result.lowText},
-                            {kPrecipitationMarker, result.precipitationText},
-                            {kSourceMarker, result.sourceText}};
-  for (const auto& mark : outlookMarks)
+  } const headMarks[] = {{kExactTemperatureMarker, result.exactTemperatureText},
+                         {kExactFeelsLikeMarker, result.exactFeelsLikeText},
+                         {kWeatherCodeMarker, result.weatherCodeText},
+                         {kDaytimeMarker, result.daytimeText},
+                         {kHighMarker, result.highText},
+                         {kLowMarker, result.lowText},
+                         {kPrecipitationMarker, result.precipitationText},
+                         {kSourceMarker, result.sourceText}};
+  for (const auto& mark : headMarks)
     if (auto value = headMark(page, mark.marker)) copyText(mark.field, *value);
   std::size_t location = nextMarker(page, 0, kLocation);
   if (location == kNotFound) return;
