@@ -174,7 +174,8 @@ TEST(TrayStatus, SecondLineGivesTheDayInTheUnitInForce) {
     in.outlook = pageOutlook(page);
     EXPECT_EQ(trayStatus(in).tip, c.tip) << c.what;
     // However long the name, the weather stays whole.
-    in.locationName = std::string(255, 'n');
+    const std::string longName(255, 'n');
+    in.locationName = longName;
     std::string tip = trayStatus(in).tip;
     EXPECT_LE(tip.size(), kTipSize - 1) << c.what;
     EXPECT_EQ(tip.substr(tip.size() - (c.tip.size() - 4)), c.tip.substr(4)) << c.what;
