@@ -97,23 +97,14 @@ AlertsLookup AlertsCache::get(const Place& place, Millis waitMs) {
     return {};
   }
   std::string key = placeKey(source, place.latitude, place.longitude);
-  auto found = entries_.find(key);
-  if (found == entries_.end()) {
-    auto entry = std::make_shared<Entry>();
-    entry->key = key;
-    entry->source = source;
-    entry->latitude = place.latitude;
-    entry->longitude = place.longitude;
-    order_.push_front(std::move(entry));
-    found = entries_.emplace(key, order_.begin()).first;
-    while (entries_.size() > std::max<std::size_t>(1, times_.maxPlaces)) {
-      entries_.erase(order_.back()->key);
-      order_.pop_back();
-    }
-  } else {
-    order_.splice(order_.begin(), order_, found->second);
-  }
-  std::shared_ptr<Entry> entry = *found->second;
+  std::shared_ptr<Entry> entry = entries_.touch(key, times_.maxPlaces, [&] {
+    auto made = std::make_shared<Entry>();
+    made->key = key;
+    made->source = source;
+    made->latitude = place.latitude;
+    made->longitude = place.longitude;
+    return made;
+  });
   Millis now = clock_();
   bool due = !entry->inFlight && now >= entry->retryAfter &&
              (!entry->answered || now >= entry->freshUntil) && queue_.size() < times_.queue;

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "service/weather/recently_read.h"
 #include "service/alerts/alert.h"
 #include "service/places/place.h"
 #include "service/weather/call_budget.h"
@@ -74,7 +75,6 @@ class AlertsCache {
     Millis fetchedAt = 0, freshUntil = 0, retryAfter = 0;
     bool inFlight = false;
   };
-  using Order = std::list<std::shared_ptr<Entry>>;
 
   AlertsLookup served(const Entry& entry, Millis now) const;
   void work();
@@ -85,8 +85,7 @@ class AlertsCache {
   AlertsTimes times_;
   std::mutex mutex_;
   std::condition_variable landed_, wanted_;
-  Order order_;
-  std::unordered_map<std::string, Order::iterator> entries_;
+  RecentlyRead<Entry> entries_;
   std::deque<std::shared_ptr<Entry>> queue_;
   bool stopping_ = false;
   std::vector<std::thread> workers_;

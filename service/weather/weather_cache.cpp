@@ -164,24 +164,13 @@ Lookup WeatherCache::get(double latitude, double longitude, const std::string& c
   std::string key = coordinateKey(latitude, longitude);
   std::unique_lock<std::mutex> lock(mutex_);
   ++stats_.lookups;
-  auto found = entries_.find(key);
-  if (found == entries_.end()) {
-    auto entry = std::make_shared<Entry>();
-    entry->key = key;
-    entry->latitude = latitude;
-    entry->longitude = longitude;
-    order_.push_front(std::move(entry));
-    found = entries_.emplace(key, order_.begin()).first;
-    // The least recently read goes: a flood of places cannot grow the
-    // memory, and an entry in flight lives on with its caller.
-    while (entries_.size() > std::max<std::size_t>(1, times_.maxPlaces)) {
-      entries_.erase(order_.back()->key);
-      order_.pop_back();
-    }
-  } else {
-    order_.splice(order_.begin(), order_, found->second);
-  }
-  std::shared_ptr<Entry> entry = *found->second;
+  std::shared_ptr<Entry> entry = entries_.touch(key, times_.maxPlaces, [&] {
+    auto made = std::make_shared<Entry>();
+    made->key = key;
+    made->latitude = latitude;
+    made->longitude = longitude;
+    return made;
+  });
 
   Millis now = clock_();
   if (entry->reading && now - entry->fetchedAt < times_.fresh) {

@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "service/weather/recently_read.h"
 #include "service/weather/client_limits.h"
 #include "service/weather/call_budget.h"
 #include "service/weather/open_meteo_client.h"
@@ -82,7 +83,6 @@ class WeatherCache {
     bool inFlight = false;
     bool probe = false;  // its call decides whether the paused upstream is back
   };
-  using Order = std::list<std::shared_ptr<Entry>>;  // the most recently read first
 
   Lookup fallback(const Entry& entry, Millis now);
   Lookup served(Served how, const Entry& entry, Millis now);
@@ -100,8 +100,7 @@ class WeatherCache {
   ClientLimits* clients_;
   std::mutex mutex_;
   std::condition_variable landed_;  // a call in flight has ended
-  Order order_;
-  std::unordered_map<std::string, Order::iterator> entries_;
+  RecentlyRead<Entry> entries_;
   Millis pausedUntil_ = 0;  // no calls before this
   int failuresInRow_ = 0;
   bool tripped_ = false;  // paused for failures: one probe at a time until a call succeeds

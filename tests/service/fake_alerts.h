@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "stand_in.h"
+
 // `utc` written as the sources write times: with the offset, or in UTC.
 inline std::string sourceTime(std::int64_t utc, int offsetS, bool zulu = false) {
   std::time_t local = std::time_t(utc + (zulu ? 0 : offsetS));
@@ -126,49 +128,35 @@ inline std::string ecccCollection(const std::vector<std::string>& features) {
 class FakeAlerts {
  public:
   explicit FakeAlerts(const std::string& host = "127.0.0.1", int port = 0) {
-    server_.Get("/calls", [this](const httplib::Request&, httplib::Response& response) {
+    standIn_.server.Get("/calls", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(
           "nws " + std::to_string(nwsCalls_) + "\neccc " + std::to_string(ecccCalls_) + "\n",
           "text/plain");
     });
-    server_.Get("/alerts/active",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  ++nwsCalls_;
-                  serve(request, response, nwsBody_);
-                });
-    server_.Get("/collections/weather-alerts/items",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  ++ecccCalls_;
-                  serve(request, response, ecccBody_);
-                });
-    port_ = port == 0 ? server_.bind_to_any_port(host) : port;
-    if (port != 0 && !server_.bind_to_port(host, port)) port_ = -1;
-    host_ = host;
-    if (port_ > 0) thread_ = std::thread([this] { server_.listen_after_bind(); });
+    standIn_.server.Get("/alerts/active",
+                        [this](const httplib::Request& request, httplib::Response& response) {
+                          ++nwsCalls_;
+                          serve(request, response, nwsBody_);
+                        });
+    standIn_.server.Get("/collections/weather-alerts/items",
+                        [this](const httplib::Request& request, httplib::Response& response) {
+                          ++ecccCalls_;
+                          serve(request, response, ecccBody_);
+                        });
+    standIn_.start(host, port);
   }
-  ~FakeAlerts() {
-    server_.stop();
-    if (thread_.joinable()) thread_.join();
-  }
+  ~FakeAlerts() { standIn_.stop(); }
 
   void nws(std::string body, int status = 200) { set(nwsBody_, std::move(body), status); }
   void eccc(std::string body, int status = 200) { set(ecccBody_, std::move(body), status); }
   void delay(int ms) { delayMs_ = ms; }
   int nwsCalls() const { return nwsCalls_; }
   int ecccCalls() const { return ecccCalls_; }
-  int port() const { return port_; }
-  std::string url() const { return "http://" + host_ + ":" + std::to_string(port_); }
-  std::string lastTarget() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return lastTarget_;
-  }
-  std::string lastUserAgent() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return lastUserAgent_;
-  }
-  void wait() {
-    if (thread_.joinable()) thread_.join();
-  }
+  int port() const { return standIn_.port(); }
+  std::string url() const { return standIn_.url(); }
+  std::string lastTarget() { return standIn_.lastTarget(); }
+  std::string lastUserAgent() { return standIn_.lastUserAgent(); }
+  void wait() { standIn_.wait(); }
 
  private:
   struct Body {
@@ -184,21 +172,16 @@ class FakeAlerts {
     {
       std::lock_guard<std::mutex> guard(mutex_);
       answer = body;
-      lastTarget_ = request.target;
-      lastUserAgent_ = request.get_header_value("User-Agent");
     }
+    standIn_.record(request);
     if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
     response.status = answer.status;
     response.set_header("Cache-Control", "public, max-age=30");
     response.set_content(answer.text, "application/geo+json");
   }
 
-  httplib::Server server_;
-  std::thread thread_;
-  std::string host_;
-  int port_ = -1;
+  StandIn standIn_;
   std::atomic<int> nwsCalls_{0}, ecccCalls_{0}, delayMs_{0};
   std::mutex mutex_;
   Body nwsBody_, ecccBody_;
-  std::string lastTarget_, lastUserAgent_;
 };

@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "stand_in.h"
+
 struct FakeAnswer {
   int status = 200;
   std::string body;
@@ -63,17 +65,18 @@ inline std::string forecastJson(double temperatureF, double feelsLikeF,
 class FakeOpenMeteo {
  public:
   explicit FakeOpenMeteo(const std::string& host = "127.0.0.1", int port = 0) {
-    server_.Get("/calls", [this](const httplib::Request& request, httplib::Response& response) {
-      std::string text = std::to_string(calls()) + "\n";
-      if (request.get_param_value("by") == "place") {
-        std::lock_guard<std::mutex> guard(mutex_);
-        text.clear();
-        for (const auto& [place, count] : byPlace_)
-          text += place + " " + std::to_string(count) + "\n";
-      }
-      response.set_content(text, "text/plain");
-    });
-    server_.Get(
+    standIn_.server.Get("/calls",
+                        [this](const httplib::Request& request, httplib::Response& response) {
+                          std::string text = std::to_string(calls()) + "\n";
+                          if (request.get_param_value("by") == "place") {
+                            std::lock_guard<std::mutex> guard(mutex_);
+                            text.clear();
+                            for (const auto& [place, count] : byPlace_)
+                              text += place + " " + std::to_string(count) + "\n";
+                          }
+                          response.set_content(text, "text/plain");
+                        });
+    standIn_.server.Get(
         "/v1/forecast", [this](const httplib::Request& request, httplib::Response& response) {
           ++calls_;
           FakeAnswer answer;
@@ -82,9 +85,8 @@ class FakeOpenMeteo {
             answer = answer_;
             ++byPlace_[request.get_param_value("latitude") + "," +
                        request.get_param_value("longitude")];
-            lastTarget_ = request.target;
-            lastUserAgent_ = request.get_header_value("User-Agent");
           }
+          standIn_.record(request);
           if (southFails_ && std::atof(request.get_param_value("latitude").c_str()) < 0)
             answer = {400, R"({"error":true,"reason":"No data south of the equator"})"};
           if (tellTime_) {
@@ -121,15 +123,9 @@ class FakeOpenMeteo {
           }
           response.set_content(answer.body, "application/json");
         });
-    port_ = port == 0 ? server_.bind_to_any_port(host) : port;
-    if (port != 0 && !server_.bind_to_port(host, port)) port_ = -1;
-    host_ = host;
-    if (port_ > 0) thread_ = std::thread([this] { server_.listen_after_bind(); });
+    standIn_.start(host, port);
   }
-  ~FakeOpenMeteo() {
-    server_.stop();
-    if (thread_.joinable()) thread_.join();
-  }
+  ~FakeOpenMeteo() { standIn_.stop(); }
 
   void answer(FakeAnswer next) {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -142,30 +138,18 @@ class FakeOpenMeteo {
   // Places south of the equator answered 400, as a server covering only
   // the north would.
   void failSouth() { southFails_ = true; }
-  int port() const { return port_; }
-  std::string url() const { return "http://" + host_ + ":" + std::to_string(port_); }
-  std::string lastTarget() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return lastTarget_;
-  }
-  std::string lastUserAgent() {
-    std::lock_guard<std::mutex> guard(mutex_);
-    return lastUserAgent_;
-  }
-  void wait() {
-    if (thread_.joinable()) thread_.join();
-  }
+  int port() const { return standIn_.port(); }
+  std::string url() const { return standIn_.url(); }
+  std::string lastTarget() { return standIn_.lastTarget(); }
+  std::string lastUserAgent() { return standIn_.lastUserAgent(); }
+  void wait() { standIn_.wait(); }
 
  private:
-  httplib::Server server_;
-  std::thread thread_;
-  std::string host_;
-  int port_ = -1;
+  StandIn standIn_;
   std::atomic<int> calls_{0};
   std::atomic<bool> tellTime_{false}, realTime_{false}, southFails_{false};
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::map<std::string, int> byPlace_;
   std::mutex mutex_;
   FakeAnswer answer_{200, forecastJson(71.6, 69.4)};
-  std::string lastTarget_, lastUserAgent_;
 };
