@@ -174,6 +174,7 @@ class FakeAlerts {
       answer = body;
     }
     standIn_.record(request);
+    // A slow source on purpose: the delay is what the test asks of it.
     if (delayMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
     response.status = answer.status;
     response.set_header("Cache-Control", "public, max-age=30");

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "poll.h"
 #include "service/http/hardened_server.h"
 #include "service/http/handlers.h"
 #include "service/places/sample_places.h"
@@ -380,15 +381,13 @@ TEST(Http, AClientHoldsOnlyItsShare) {
     clients.release(ClientLimits::Connection, "127.0.0.2");
     return false;
   };
-  for (int i = 0; i < 500 && !shareTaken(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(pollUntil(shareTaken));
   // ...a newcomer of the network waits for the place of one whose head is
   // overdue, and meanwhile any other is turned away at once.
   const std::string get = "GET /report/oslo-norway HTTP/1.1\r\nConnection: close\r\n\r\n";
   RawExchange third;
   std::thread waiting([&] { third = rawExchange(port, {get}, 0, "127.0.0.5"); });
-  for (int i = 0; i < 500 && !clients.holds(ClientLimits::ConnectionWanted, "127.0.0.5"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  pollUntil([&] { return clients.holds(ClientLimits::ConnectionWanted, "127.0.0.5"); });
   RawExchange fourth = rawExchange(port, {get}, 0, "127.0.0.4");
   waiting.join();
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "poll.h"
 #include "fake_open_meteo.h"
 #include "trickling_server.h"
 #include "service/places/gazetteer.h"
@@ -293,8 +294,7 @@ TEST(Live, ConcurrentRequestsForOnePlaceMakeOneCall) {
 
 // Polls until the cache has landed `calls` upstream calls, at most 5 s.
 bool landed(WeatherCache& cache, long long calls) {
-  for (int i = 0; i < 500 && cache.stats().upstreamCalls < calls; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  pollUntil([&] { return cache.stats().upstreamCalls >= calls; });
   return cache.stats().upstreamCalls == calls;
 }
 
