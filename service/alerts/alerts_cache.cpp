@@ -24,10 +24,12 @@ std::string placeKey(std::size_t source, double latitude, double longitude) {
 
 AlertsCache::AlertsCache(std::vector<AlertSource> sources, std::function<Millis()> clock,
                          AlertsTimes times)
-    : sources_(std::move(sources)), clock_(std::move(clock)), times_(times) {
+    : sources_(std::move(sources)),
+      clock_(std::move(clock)),
+      times_(times),
+      callers_(times.workers) {
   for (const AlertSource& source : sources_)
     budgets_.push_back(std::make_unique<CallBudget>(source.budget));
-  for (int i = 0; i < std::max(1, times_.workers); ++i) workers_.emplace_back([this] { work(); });
 }
 
 AlertsCache::~AlertsCache() {
@@ -35,8 +37,7 @@ AlertsCache::~AlertsCache() {
     std::lock_guard<std::mutex> guard(mutex_);
     stopping_ = true;
   }
-  wanted_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
+  callers_.shutdown();
 }
 
 AlertsLookup AlertsCache::served(const Entry& entry, Millis now) const {
@@ -53,38 +54,35 @@ AlertsLookup AlertsCache::served(const Entry& entry, Millis now) const {
   return found;
 }
 
-void AlertsCache::work() {
+void AlertsCache::callOne() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wanted_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-    if (stopping_) return;
-    std::shared_ptr<Entry> entry = std::move(queue_.front());
-    queue_.pop_front();
-    const AlertSource& source = sources_[entry->source];
-    lock.unlock();
-    AlertsFetched fetched;
-    try {
-      fetched = source.fetch(entry->latitude, entry->longitude, clock_() / 1000);
-    } catch (...) {
-      fetched.error = "alerts call failed";
-    }
-    lock.lock();
-    Millis now = clock_();
-    entry->inFlight = false;
-    ++stats_.calls;
-    if (fetched.answered) {
-      entry->answered = true;
-      entry->alerts = std::move(fetched.alerts);
-      entry->fetchedAt = now;
-      // The source's own freshness when longer, within bounds.
-      Millis told = std::min<Millis>(fetched.maxAgeS, times_.longest / 1000) * 1000;
-      entry->freshUntil = now + std::max(times_.fresh, told);
-    } else {
-      ++stats_.failures;
-      entry->retryAfter = now + times_.retry;
-    }
-    landed_.notify_all();
+  if (stopping_ || queue_.empty()) return;
+  std::shared_ptr<Entry> entry = std::move(queue_.front());
+  queue_.pop_front();
+  const AlertSource& source = sources_[entry->source];
+  lock.unlock();
+  AlertsFetched fetched;
+  try {
+    fetched = source.fetch(entry->latitude, entry->longitude, clock_() / 1000);
+  } catch (...) {
+    fetched.error = "alerts call failed";
   }
+  lock.lock();
+  Millis now = clock_();
+  entry->inFlight = false;
+  ++stats_.calls;
+  if (fetched.answered) {
+    entry->answered = true;
+    entry->alerts = std::move(fetched.alerts);
+    entry->fetchedAt = now;
+    // The source's own freshness when longer, within bounds.
+    Millis told = std::min<Millis>(fetched.maxAgeS, times_.longest / 1000) * 1000;
+    entry->freshUntil = now + std::max(times_.fresh, told);
+  } else {
+    ++stats_.failures;
+    entry->retryAfter = now + times_.retry;
+  }
+  landed_.notify_all();
 }
 
 AlertsLookup AlertsCache::get(const Place& place, Millis waitMs) {
@@ -112,7 +110,7 @@ AlertsLookup AlertsCache::get(const Place& place, Millis waitMs) {
     if (budgets_[source]->trySpend(now, entry->answered)) {
       entry->inFlight = true;
       queue_.push_back(entry);
-      wanted_.notify_one();
+      callers_.run([this] { callOne(); });
     } else {
       ++stats_.budgetRefusals;
       entry->retryAfter = now + times_.retry;

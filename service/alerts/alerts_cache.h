@@ -12,11 +12,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "service/weather/recently_read.h"
+#include "service/worker_pool.h"
 #include "service/alerts/alert.h"
 #include "service/places/place.h"
 #include "service/weather/call_budget.h"
@@ -37,7 +37,7 @@ struct AlertsTimes {
   Millis stale = 30 * 60'000;     // an older answer stands in while a new one is fetched
   Millis retry = 60'000;          // after a failed call, the place waits this long
   std::size_t maxPlaces = 20000;  // answers kept at most
-  int workers = 2;                // threads that call the sources
+  int workers = 2;                // threads at most that call the sources
   std::size_t queue = 256;        // calls waiting at most; more are skipped
 };
 
@@ -77,17 +77,17 @@ class AlertsCache {
   };
 
   AlertsLookup served(const Entry& entry, Millis now) const;
-  void work();
+  void callOne();
 
   std::vector<AlertSource> sources_;
   std::vector<std::unique_ptr<CallBudget>> budgets_;
   std::function<Millis()> clock_;
   AlertsTimes times_;
   std::mutex mutex_;
-  std::condition_variable landed_, wanted_;
+  std::condition_variable landed_;
   RecentlyRead<Entry> entries_;
   std::deque<std::shared_ptr<Entry>> queue_;
   bool stopping_ = false;
-  std::vector<std::thread> workers_;
   AlertsStats stats_;
+  WorkerPool callers_;
 };

@@ -11,6 +11,7 @@
 #include "service/weather/client_limits.h"
 #include "service/http/request_log.h"
 #include "service/pages/pages.h"
+#include "service/worker_pool.h"
 
 // This server reaches inside the vendored library, below its public
 // interface: it overrides the private virtual
@@ -373,20 +374,23 @@ void closeGently(socket_t sock) {
   httplib::detail::close_socket(sock);
 }
 
-class CountingPool : public httplib::ThreadPool {
+// The library's own pool starts all its threads at once; this one only as
+// connections come, and counts those still waiting for one.
+class CountingPool : public httplib::TaskQueue {
  public:
-  CountingPool(std::size_t workers, std::atomic<int>& queued)
-      : ThreadPool(workers), queued_(queued) {}
+  CountingPool(int workers, std::atomic<int>& queued) : workers_(workers), queued_(queued) {}
   void enqueue(std::function<void()> fn) override {
     ++queued_;
-    ThreadPool::enqueue([this, fn = std::move(fn), at = Clock::now()] {
+    workers_.run([this, fn = std::move(fn), at = Clock::now()] {
       --queued_;
       acceptedAt = at;
       fn();
     });
   }
+  void shutdown() override { workers_.shutdown(); }
 
  private:
+  WorkerPool workers_;
   std::atomic<int>& queued_;
 };
 
@@ -394,7 +398,7 @@ class CountingPool : public httplib::ThreadPool {
 
 HardenedServer::HardenedServer(ServerLimits limits) : limits_(limits) {
   int workers = std::max(1, limits_.workers);
-  new_task_queue = [this, workers] { return new CountingPool(std::size_t(workers), queued_); };
+  new_task_queue = [this, workers] { return new CountingPool(workers, queued_); };
   set_payload_max_length(limits_.maxRequestBytes);
   set_read_timeout(std::chrono::milliseconds(limits_.readTimeoutMs));
   set_write_timeout(std::chrono::milliseconds(limits_.writeTimeoutMs));

@@ -33,18 +33,15 @@ WeatherCache::WeatherCache(Fetch fetch, CallBudget& budget, std::function<Millis
       budget_(budget),
       clock_(std::move(clock)),
       times_(times),
-      clients_(clients) {
-  for (int i = 0; i < std::max(1, times_.refreshWorkers); ++i)
-    workers_.emplace_back([this] { refreshLoop(); });
-}
+      clients_(clients),
+      refreshers_(times_.refreshWorkers) {}
 
 WeatherCache::~WeatherCache() {
   {
     std::lock_guard<std::mutex> guard(mutex_);
     stopping_ = true;
   }
-  refreshWanted_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
+  refreshers_.shutdown();
 }
 
 Lookup WeatherCache::served(Served how, const Entry& entry, Millis now) {
@@ -146,18 +143,15 @@ bool WeatherCache::land(Entry& entry, UpstreamResult result) {
   return false;
 }
 
-void WeatherCache::refreshLoop() {
+void WeatherCache::refreshOne() {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    refreshWanted_.wait(lock, [&] { return stopping_ || !refreshes_.empty(); });
-    if (stopping_) return;
-    std::shared_ptr<Entry> entry = std::move(refreshes_.front());
-    refreshes_.pop_front();
-    lock.unlock();
-    UpstreamResult result = call(*entry);
-    lock.lock();
-    land(*entry, std::move(result));
-  }
+  if (stopping_ || refreshes_.empty()) return;
+  std::shared_ptr<Entry> entry = std::move(refreshes_.front());
+  refreshes_.pop_front();
+  lock.unlock();
+  UpstreamResult result = call(*entry);
+  lock.lock();
+  land(*entry, std::move(result));
 }
 
 Lookup WeatherCache::get(double latitude, double longitude, const std::string& client) {
@@ -182,7 +176,7 @@ Lookup WeatherCache::get(double latitude, double longitude, const std::string& c
     if (refreshes_.size() < times_.refreshQueue && admit(*entry, now, client)) {
       refreshes_.push_back(entry);
       ++stats_.refreshes;
-      refreshWanted_.notify_one();
+      refreshers_.run([this] { refreshOne(); });
     }
     return fallback(*entry, now);
   }

@@ -16,11 +16,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "service/weather/recently_read.h"
+#include "service/worker_pool.h"
 #include "service/weather/client_limits.h"
 #include "service/weather/call_budget.h"
 #include "service/weather/open_meteo_client.h"
@@ -38,7 +38,7 @@ struct CacheTimes {
   int maxWaiting = 32;             // requests waiting on the upstream at once; more are unavailable
   Millis maxRetryAfter = 10 * 60'000;  // an upstream's Retry-After is honoured up to this
   Millis retryAfterDefault = 60'000;   // a 429 that says nothing of when to come back
-  int refreshWorkers = 2;              // threads that refresh readings past their freshness
+  int refreshWorkers = 2;              // threads at most that refresh readings past their freshness
   std::size_t refreshQueue = 1024;     // refreshes waiting at most; more are skipped
 };
 
@@ -91,7 +91,7 @@ class WeatherCache {
   // Takes a call's result; whether it brought a reading.
   bool land(Entry& entry, UpstreamResult result);
   UpstreamResult call(const Entry& entry);
-  void refreshLoop();
+  void refreshOne();
 
   Fetch fetch_;
   CallBudget& budget_;
@@ -108,8 +108,7 @@ class WeatherCache {
   Millis nextPause_ = 0;  // the pause after a failed probe
   int waiting_ = 0;       // requests waiting on the upstream
   std::deque<std::shared_ptr<Entry>> refreshes_;
-  std::condition_variable refreshWanted_;
   bool stopping_ = false;
-  std::vector<std::thread> workers_;
   CacheStats stats_;
+  WorkerPool refreshers_;
 };
