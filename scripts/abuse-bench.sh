@@ -40,7 +40,8 @@ fresh=${SKYVANE_BENCH_FRESH:-20}
 source "$root/scripts/listening.sh"
 source "$root/scripts/nginx-loopback.sh"
 loopback_setup abuse-bench
-data=$native/service/data/world.tsv
+# The image, as the service runs in production; the test extract otherwise.
+data=$native/service/data/world.img
 [[ -f "$data" ]] || data=$root/tests/data/world_extract.tsv
 
 start "$work/fake.log" "$fake" --listen 127.0.0.1:0 --delay-ms 50 --tell-time 1 --fail-south 1
