@@ -1,6 +1,7 @@
 #include "service/worker_pool.h"
 
 #include <algorithm>
+#include <system_error>
 
 WorkerPool::WorkerPool(int maxThreads, std::chrono::milliseconds idle)
     : maxThreads_(std::max(1, maxThreads)), idle_(idle) {}
@@ -14,10 +15,16 @@ void WorkerPool::run(std::function<void()> job) {
   jobs_.push_back(std::move(job));
   // Every queued job has a waiting thread, or a new one while the limit
   // allows; past it, jobs wait for the threads there are.
-  if (jobs_.size() > std::size_t(waiting_) && int(running_.size()) < maxThreads_)
-    running_.emplace_back([this] { work(); });
-  else
-    wanted_.notify_one();
+  if (jobs_.size() > std::size_t(waiting_) && int(running_.size()) < maxThreads_) {
+    try {
+      running_.emplace_back([this] { work(); });
+      return;
+    } catch (const std::system_error&) {
+      // Out of threads for now: the job waits for one there is, or for the
+      // next run() to try again, rather than taking the caller down.
+    }
+  }
+  wanted_.notify_one();
 }
 
 void WorkerPool::shutdown() {
